@@ -6,7 +6,7 @@ set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 sh tools/setup.sh
-sh tools/build.sh
+sh tools/build.sh native release win32 win64
 status=0
 echo "== native tests"
 (cd build/native && ctest --output-on-failure) || status=1
