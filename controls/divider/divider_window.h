@@ -1,0 +1,29 @@
+#pragma once
+#include <windows.h>
+
+#include "controls/divider/divider_rules.h"
+
+// "vek_dividerWnd": lays two child windows, its panes, out on either side
+// of a DIVIDER_BAR-pixel bar that the left mouse button drags. The
+// orientation (DIVIDER_SIDE_BY_SIDE or DIVIDER_STACKED) is the creation
+// parameter, passed as the number itself.
+
+// Sets or gets a pane: LOWORD(wParam) is the pane index, HIWORD(wParam)
+// the operation (0 set, 1 get); lParam is the pane's handle for a set.
+#define DVM_PANE (WM_USER)
+
+// One per divider window, its address in the window's slot 0.
+struct DividerState
+{
+    uint32_t orientation;
+    HWND pane[2];
+    int32_t splitPos;
+    int32_t dragOffset;
+};
+
+#define DIVIDER_CLASS_NAME "vek_dividerWnd"
+
+int RegisterDividerClass(void);
+void UnregisterDividerClass(void);
+LRESULT CALLBACK DividerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void LayoutDividerPanes(HWND window, DividerState *state);
