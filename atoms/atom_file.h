@@ -1,0 +1,18 @@
+#pragma once
+#include "atoms/atom_tree.h"
+#include "platform/file_read.h"
+
+// How a load ended. Only kivra-dump looks at it; the window stays silent.
+enum AtomFileLoad {
+    ATOM_FILE_NOT_OPENED,  // the tree was left as it was
+    ATOM_FILE_TOO_LARGE,   // 4 GiB or more: the tree is left empty
+    ATOM_FILE_NO_MEMORY,   // the buffer or root record could not be had: empty tree
+    ATOM_FILE_SHORT_READ,  // the root item shows (and the walk covers) only the bytes read
+    ATOM_FILE_LOADED
+};
+
+// Replaces the tree's content with the file at path, read through files:
+// deletes all items, reads the file whole into one heap buffer, inserts the
+// root item (text = path exactly as given) and walks the buffer under it.
+AtomFileLoad LoadAtomFileIntoTree(const AtomTree *tree, const FileReadService *files,
+                                  const char *path);
