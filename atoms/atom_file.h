@@ -5,6 +5,7 @@
 // How a load ended. Only kivra-dump looks at it; the window stays silent.
 enum AtomFileLoad {
     ATOM_FILE_NOT_OPENED,  // the tree was left as it was
+    ATOM_FILE_SIZE_UNKNOWN,  // the size could not be had: the tree is left empty
     ATOM_FILE_TOO_LARGE,   // 4 GiB or more: the tree is left empty
     ATOM_FILE_NO_MEMORY,   // the buffer or root record could not be had: empty tree
     ATOM_FILE_SHORT_READ,  // the root item shows (and the walk covers) only the bytes read
