@@ -51,9 +51,7 @@ static void AddRectangle(BinEditPaintPlan *plan, int32_t kind, int32_t left, int
     }
 }
 
-// "%06X", widened to seven or eight digits from 16 MiB on so that the
-// offset stays whole; eight digits fill cells 0 to 7.
-static uint32_t FormatOffset(uint32_t offset, char *out)
+uint32_t FormatBinEditOffset(uint32_t offset, char out[8])
 {
     uint32_t digits = 6;
     while (digits < 8 && (offset >> (4 * digits)) != 0)
@@ -167,7 +165,7 @@ void BuildBinEditPaintPlan(const BinEditPaintInput *input, BinEditPaintPlan *pla
         BinEditPaintOp *offset = AddText(plan, BINEDIT_OFFSET_CELL * cellWidth, y,
                                          labelBackground, BINEDIT_COLOUR_BLACK);
         if (offset)
-            offset->length = FormatOffset(rowOffset, offset->chars);
+            offset->length = FormatBinEditOffset(rowOffset, offset->chars);
 
         for (uint32_t i = 0; i < inRow; i++) {
             unsigned char byte = state->data[rowOffset + i];

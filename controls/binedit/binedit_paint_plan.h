@@ -55,6 +55,11 @@ static inline const char *BinEditPaintOpText(const BinEditPaintOp *op)
     return op->text ? op->text : op->chars;
 }
 
+// Writes the offset column's text for a row starting at `offset`: "%06X",
+// widened to seven or eight digits from 16 MiB on so that the offset stays
+// whole (eight digits fill cells 0 to 7). Returns the number of characters.
+uint32_t FormatBinEditOffset(uint32_t offset, char out[8]);
+
 // Everything a paint depends on.
 struct BinEditPaintInput
 {
