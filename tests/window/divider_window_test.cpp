@@ -67,7 +67,12 @@ void RegisterTestClasses()
     if (registered)
         return;
     registered = 1;
-    ASSERT_EQ(RegisterDividerClass(), 1);
+    WNDCLASSEXA existing;
+    existing.cbSize = sizeof(existing);
+    // Another test file of this program may have registered it already.
+    if (!GetClassInfoExA(GetModuleHandleA(NULL), DIVIDER_CLASS_NAME, &existing)) {
+        ASSERT_EQ(RegisterDividerClass(), 1);
+    }
     WNDCLASSEXA parentClass = {};
     parentClass.cbSize = sizeof(parentClass);
     parentClass.lpfnWndProc = TestParentProc;
