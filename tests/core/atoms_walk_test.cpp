@@ -1,0 +1,263 @@
+#include "atoms/atom_file.h"
+#include "atoms/atom_walk.h"
+#include "defs/definition_text.h"
+#include "platform/heap.h"
+
+#include "atoms_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// Loads bytes as a file (the buffer is exactly the file's size) and returns
+// the tree as kivra-dump prints it.
+std::string LoadAndDump(const Bytes &bytes)
+{
+    FakeFile file;
+    file.content = bytes;
+    ScopedMemoryTree tree;
+    LoadAtomFileIntoTree(&tree.tree.service, &file.service, "f");
+    return DumpTree(tree.tree);
+}
+
+// A full box (version/flags first) with some payload: a leaf for the walk.
+Bytes FullBox(const char *type, size_t payloadBytes)
+{
+    return Atom(type, Bytes(4 + payloadBytes, 0));
+}
+
+TEST(AtomLabel, FormatsTypeOffsetAndPayloadSize)
+{
+    struct Case {
+        const char *type;
+        uint32_t offset, payloadSize;
+        const char *expected;
+    } cases[] = {
+        {"moov", 0x20, 248, "moov (+0x00000020:248[0xF8])"},
+        {"free", 0, 0, "free (+0x00000000:0[0x0])"},
+        {"mdat", 0xFFFFFFF7u, 0xFFFFFFFFu, "mdat (+0xFFFFFFF7:4294967295[0xFFFFFFFF])"},
+        {"a b~", 0xABCDEF, 10, "a b~ (+0x00ABCDEF:10[0xA])"},
+        {"uuid", 0x1000, 0x100000, "uuid (+0x00001000:1048576[0x100000])"},
+    };
+    for (const Case &c : cases) {
+        char label[ATOM_LABEL_CAPACITY];
+        uint32_t length = FormatAtomLabel(label, (const unsigned char *)c.type, c.offset,
+                                          c.payloadSize);
+        EXPECT_STREQ(label, c.expected);
+        EXPECT_EQ(length, std::string(c.expected).size());
+    }
+}
+
+TEST(AtomWalk, TypicalFileGivesContainersDownToTheFirstLeaf)
+{
+    Bytes file = Join({
+        Atom("ftyp", Raw({'i', 's', 'o', 'm', 0, 0, 2, 0})),
+        Atom("moov", Join({FullBox("mvhd", 4),
+                           Atom("trak", Join({FullBox("tkhd", 0),
+                                              Atom("mdia", FullBox("mdhd", 2))}))})),
+        Atom("mdat", Raw({1, 2, 3})),
+    });
+    EXPECT_EQ(LoadAndDump(file),
+              "f\n"
+              "  ftyp (+0x00000000:8[0x8])\n"
+              "  moov (+0x00000010:58[0x3A])\n"
+              "    mvhd (+0x00000018:8[0x8])\n"
+              "    trak (+0x00000028:34[0x22])\n"
+              "      tkhd (+0x00000030:4[0x4])\n"
+              "      mdia (+0x0000003C:14[0xE])\n"
+              "        mdhd (+0x00000044:6[0x6])\n"
+              "  mdat (+0x00000052:3[0x3])\n");
+}
+
+TEST(AtomWalk, EdgeCasesOfTheHeader)
+{
+    struct Case {
+        const char *name;
+        Bytes file;
+        const char *expected;
+    } cases[] = {
+        {"first type byte 0x00", Join({Raw({0, 0, 0, 8, 0, 'o', 'o', 'v'}), Atom("free")}), "f\n"},
+        {"type byte above 0x7E", Raw({0, 0, 0, 8, 'm', 0x80, 'o', 'v'}), "f\n"},
+        {"type byte 0x7F", Raw({0, 0, 0, 8, 'm', 0x7F, 'o', 'v'}), "f\n"},
+        {"atoms after a bad type are not shown",
+         Join({Atom("free"), Raw({0, 0, 0, 8, 'a', 'b', 'c', 0x1F}), Atom("skip")}),
+         "f\n  free (+0x00000000:0[0x0])\n"},
+        {"size 8", Atom("free"), "f\n  free (+0x00000000:0[0x0])\n"},
+        {"size 0 takes the rest, no children, last item",
+         Join({Atom("ftyp"), AtomWithSize(0, "mdat", Atom("moov", Atom("free")))}),
+         "f\n  ftyp (+0x00000000:0[0x0])\n  mdat (+0x00000008:16[0x10])\n"},
+        {"size 0 inside a container ends that range only",
+         Join({Atom("moov", Join({Atom("trak", AtomWithSize(0, "free", Raw({1, 2}))),
+                                  Atom("udta")})),
+               Atom("skip")}),
+         "f\n  moov (+0x00000000:26[0x1A])\n    trak (+0x00000008:10[0xA])\n"
+         "      free (+0x00000010:2[0x2])\n    udta (+0x0000001A:0[0x0])\n"
+         "  skip (+0x00000022:0[0x0])\n"},
+        {"fewer than 8 bytes left", Join({Atom("free"), Raw({0, 0, 0, 8, 'a', 'b', 'c'})}),
+         "f\n  free (+0x00000000:0[0x0])\n"},
+        {"size field 1 stops the range", Join({Atom("free"), AtomWithSize(1, "mdat", Bytes(16, 0))}),
+         "f\n  free (+0x00000000:0[0x0])\n"},
+        {"size field 7 stops the range", Join({AtomWithSize(7, "mdat", Bytes(16, 0))}), "f\n"},
+        {"payload too short for a header is a leaf", Atom("moov", Raw({0, 0, 0, 8, 'a', 'b'})),
+         "f\n  moov (+0x00000000:6[0x6])\n"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(LoadAndDump(c.file), c.expected) << c.name;
+}
+
+TEST(AtomWalk, OversizedAtomsAreClampedOnlyWhereTheFileWasCutShort)
+{
+    struct Case {
+        const char *name;
+        Bytes file;
+        const char *expected;
+    } cases[] = {
+        {"cut-off moov keeps what survived, children walked",
+         Join({Atom("ftyp"), AtomWithSize(1000, "moov", Join({FullBox("mvhd", 4), Raw({0, 0, 0, 40, 't', 'r'})}))}),
+         "f\n  ftyp (+0x00000000:0[0x0])\n  moov (+0x00000008:22[0x16])\n"
+         "    mvhd (+0x00000010:8[0x8])\n"},
+        {"cut-off nested atoms are clamped at every level",
+         AtomWithSize(500, "moov", AtomWithSize(400, "trak", AtomWithSize(300, "mdia", Raw({1})))),
+         "f\n  moov (+0x00000000:17[0x11])\n    trak (+0x00000008:9[0x9])\n"
+         "      mdia (+0x00000010:1[0x1])\n"},
+        // Inside hdlr the bytes look like a header with a huge size: they are
+        // payload, and the next atom of the file is still found.
+        {"oversized header inside a closed range stops that range",
+         Join({Atom("hdlr", Join({AtomWithSize(0x7FFFFFFF, "vide"), Raw({0, 0})})), Atom("free")}),
+         "f\n  hdlr (+0x00000000:10[0xA])\n  free (+0x00000012:0[0x0])\n"},
+        {"sibling after a valid child, oversized in a closed range",
+         Join({Atom("moov", Join({Atom("mvhd"), AtomWithSize(64, "trak")})), Atom("free")}),
+         "f\n  moov (+0x00000000:16[0x10])\n    mvhd (+0x00000008:0[0x0])\n"
+         "  free (+0x00000018:0[0x0])\n"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(LoadAndDump(c.file), c.expected) << c.name;
+}
+
+TEST(AtomWalk, RecordsHoldAbsoluteRangesInsideTheBuffer)
+{
+    FakeFile file;
+    file.content = Join({Atom("ftyp", Bytes(4, 'x')),
+                         Atom("moov", Atom("trak", Atom("mdia", Atom("minf", Raw({9}))))),
+                         AtomWithSize(99, "mdat", Raw({1, 2, 3}))});
+    ScopedMemoryTree tree;
+    ASSERT_EQ(LoadAtomFileIntoTree(&tree.tree.service, &file.service, "f"), ATOM_FILE_LOADED);
+    const MemoryTreeNode *root = tree.tree.firstTop;
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->record->ownsBuffer, 1u);
+    EXPECT_EQ(root->record->payloadOffset, 0u);
+    EXPECT_EQ(root->record->payloadSize, (uint32_t)file.content.size());
+    int atoms = 0;
+    for (const MemoryTreeNode *node = root->firstChild; node != nullptr;
+         node = NextMemoryTreeNode(&tree.tree, node)) {
+        ASSERT_NE(node->record, nullptr);
+        const AtomNodeRecord *r = node->record;
+        EXPECT_EQ(r->ownsBuffer, 0u);
+        EXPECT_EQ(r->base, root->record->base);
+        EXPECT_LE((uint64_t)r->payloadOffset + r->payloadSize, file.content.size()) << node->text;
+        // The label's offset is the header's absolute offset: payloadOffset - 8.
+        char expected[16];
+        snprintf(expected, sizeof expected, "+0x%08X:", r->payloadOffset - 8);
+        EXPECT_NE(std::string(node->text).find(expected), std::string::npos) << node->text;
+        atoms++;
+    }
+    EXPECT_EQ(atoms, 6);
+}
+
+TEST(AtomWalk, DescriptionsComeFirstUnderTheirAtom)
+{
+    FakeFile defs;
+    const char text[] = "[moov] Movie\nm1\n\n[mvhd]\nh1\n[m]\nany m\n";
+    defs.content.assign(text, text + sizeof text - 1);
+    ASSERT_TRUE(LoadDefinitionTextWith(&defs.service, "atom.def"));
+    std::string dump = LoadAndDump(Atom("moov", Join({FullBox("mvhd", 0), Atom("free")})));
+    FreeDefinitionText();
+    EXPECT_EQ(dump,
+              "f\n"
+              "  moov (+0x00000000:20[0x14])\n"
+              "    [moov] Movie\n"
+              "    m1\n"
+              "    [m]\n"
+              "    any m\n"
+              "    mvhd (+0x00000008:4[0x4])\n"
+              "      [mvhd]\n"
+              "      h1\n"
+              "      [m]\n"
+              "      any m\n"
+              "    free (+0x00000014:0[0x0])\n");
+}
+
+TEST(AtomWalk, TwoHundredThousandNestedHeadersNeedNoCallStack)
+{
+    const uint32_t depth = 200000;
+    Bytes file(depth * 8);
+    for (uint32_t level = 0; level < depth; level++) {
+        uint32_t size = (depth - level) * 8;
+        unsigned char *h = &file[level * 8];
+        h[0] = (unsigned char)(size >> 24);
+        h[1] = (unsigned char)(size >> 16);
+        h[2] = (unsigned char)(size >> 8);
+        h[3] = (unsigned char)size;
+        h[4] = 'n';
+        h[5] = 'e';
+        h[6] = 's';
+        h[7] = 't';
+    }
+    FakeFile fake;
+    fake.content = file;
+    ScopedMemoryTree tree;
+    ASSERT_EQ(LoadAtomFileIntoTree(&tree.tree.service, &fake.service, "deep"), ATOM_FILE_LOADED);
+    EXPECT_EQ(tree.tree.itemCount, depth + 1);
+    // Each atom is the only child of the one before it, at the next offset.
+    uint32_t level = 0;
+    for (const MemoryTreeNode *node = tree.tree.firstTop->firstChild; node != nullptr;
+         node = node->firstChild, level++) {
+        ASSERT_EQ(node->depth, level + 1);
+        ASSERT_EQ(node->record->payloadOffset, level * 8 + 8);
+        ASSERT_EQ(node->record->payloadSize, (depth - level) * 8 - 8);
+        ASSERT_EQ(node->firstChild, node->lastChild);
+    }
+    EXPECT_EQ(level, depth);
+}
+
+TEST(AtomWalk, WalksOnlyTheGivenRange)
+{
+    // A nested call with an absolute offset: only the range is read.
+    Bytes bytes = Join({Atom("skip", Bytes(8, 0)), Atom("trak", Atom("tkhd")), Atom("free")});
+    ExactBuffer buffer(bytes);
+    ScopedMemoryTree tree;
+    WalkAtoms(&tree.tree.service, nullptr, buffer.data, buffer.size, 16, 16);
+    EXPECT_EQ(DumpTree(tree.tree), "trak (+0x00000010:8[0x8])\n  tkhd (+0x00000018:0[0x0])\n");
+    // A range that leaves the buffer is refused whole.
+    ScopedMemoryTree refused;
+    WalkAtoms(&refused.tree.service, nullptr, buffer.data, buffer.size, 16, buffer.size);
+    EXPECT_EQ(refused.tree.itemCount, 0u);
+}
+
+TEST(AtomWalk, AllocationFailureAtAnyPointLeavesAConsistentTree)
+{
+    FakeFile defs;
+    const char text[] = "[moov]\nbody\n[trak]\nt\n";
+    defs.content.assign(text, text + sizeof text - 1);
+    ASSERT_TRUE(LoadDefinitionTextWith(&defs.service, "atom.def"));
+    FakeFile file;
+    file.content = Join({Atom("ftyp"), Atom("moov", Join({Atom("trak", Atom("tkhd")), Atom("trak")}))});
+    std::string complete = LoadAndDump(file.content);
+    bool reachedComplete = false;
+    for (long successes = 0; successes < 200 && !reachedComplete; successes++) {
+        ScopedMemoryTree tree;
+        SetHeapFailureCountdown(successes);
+        LoadAtomFileIntoTree(&tree.tree.service, &file.service, "f");
+        SetHeapFailureCountdown(-1);
+        std::string dump = DumpTree(tree.tree);
+        // Whatever got in is the start of the complete tree (or nothing).
+        EXPECT_EQ(complete.compare(0, dump.size(), dump), 0) << successes << "\n" << dump;
+        reachedComplete = dump == complete;
+    }
+    FreeDefinitionText();
+    EXPECT_TRUE(reachedComplete);
+}
+
+}  // namespace
