@@ -1,0 +1,62 @@
+#!/bin/sh
+# Remakes docs/screenshot.png: kivra.exe under Wine in a virtual X display
+# (Xvfb) with the bundled sample loaded, the tree opened a little with the
+# keyboard and one atom selected, the screen captured with ImageMagick's
+# import and cropped to kivra's window.
+set -e
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+file="${1:-samples/sample.mp4}"
+out="$here/docs/screenshot.png"
+sh tools/setup.sh
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  kind=win32 toolchain=mingw-i686
+else
+  kind=win64 toolchain=mingw-x86_64
+fi
+if [ ! -f "build/$kind/CMakeCache.txt" ]; then
+  cmake -G Ninja -S "$here" -B "build/$kind" \
+    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/$toolchain.cmake" >/dev/null
+fi
+cmake --build "build/$kind" --target kivra
+
+n=${KIVRA_XVFB_DISPLAY:-91}
+while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+kivra=""
+trap 'kill $kivra $xvfb 2>/dev/null' EXIT INT TERM
+export DISPLAY=":$n"
+i=0
+until xdpyinfo >/dev/null 2>&1; do
+  i=$((i + 1)); [ $i -gt 100 ] && { echo "screenshot: Xvfb did not start" >&2; exit 1; }
+  sleep 0.1
+done
+
+sh tools/wine-run.sh "build/$kind/app/kivra.exe" "$file" &
+kivra=$!
+window=""
+i=0
+while [ -z "$window" ]; do
+  i=$((i + 1)); [ $i -gt 240 ] && { echo "screenshot: kivra's window did not appear" >&2; exit 1; }
+  window=$(xdotool search --name "^kivra - drop me" 2>/dev/null | head -1)
+  [ -n "$window" ] || sleep 0.5
+done
+sleep 2
+
+# Click the root item to give the tree the focus, then open the root, step
+# down to the second atom (moov in a fast-start file), open it and select
+# the first atom inside it so that the binary view shows its payload.
+xdotool mousemove --window "$window" 60 9 click 1
+sleep 0.5
+for key in Right Down Down Right Down Down Down Down; do
+  xdotool key --window "$window" "$key" 2>/dev/null
+  sleep 0.3
+done
+sleep 1
+
+geometry=$(xdotool getwindowgeometry --shell "$window")
+eval "$geometry"
+mkdir -p "$here/docs"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out"
+echo "screenshot: wrote $out (${WIDTH}x${HEIGHT})"
