@@ -1,7 +1,9 @@
 # Checks kivra.exe's import table and entry point.
-#   cmake -DEXE=kivra.exe -DOBJDUMP=objdump -DNM=nm -DENTRY=KivraStart -P app_check_exe.cmake
-# Imports must come only from the five system DLLs (no C runtime), and the
-# PE entry point must be our own start-up function.
+#   cmake -DEXE=kivra.exe -DOBJDUMP=objdump -DNM=nm -DWINDRES=windres
+#         -DENTRY=KivraStart -P app_check_exe.cmake
+# Imports must come only from the five system DLLs (no C runtime), the PE
+# entry point must be our own start-up function, and the resources must hold
+# icon group 101 (32x32 and 16x16, 16 colours) and the version record.
 set(allowed KERNEL32.DLL USER32.DLL GDI32.DLL COMCTL32.DLL SHELL32.DLL)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
@@ -41,4 +43,22 @@ string(TOLOWER "${CMAKE_MATCH_2}" entry)
 if(NOT start STREQUAL entry)
   message(FATAL_ERROR "entry point 0x${start} is not ${ENTRY} at 0x${entry}")
 endif()
+execute_process(COMMAND ${WINDRES} -i ${EXE} -O rc OUTPUT_VARIABLE resources RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "windres could not read the resources of ${EXE}")
+endif()
+set(expected
+  "101 14 /\\* RT_GROUP_ICON \\*/"
+  "Has 2 elements"
+  "\"\\\\040\\\\040\\\\020\\\\000\", 1, 4,"
+  "\"\\\\020\\\\020\\\\020\\\\000\", 1, 4,"
+  "FILEVERSION 0, 0, 0, 4"
+  "PRODUCTVERSION 0, 0, 0, 4"
+  "BLOCK \"041104b0\""
+  "VALUE \"Translation\", 0x411, 1200")
+foreach(pattern ${expected})
+  if(NOT resources MATCHES "${pattern}")
+    message(FATAL_ERROR "resources of ${EXE} lack ${pattern}")
+  endif()
+endforeach()
 message(STATUS "imports: ${seen}; entry point ${ENTRY} at 0x${entry}")
