@@ -1,6 +1,6 @@
 #!/bin/sh
 # Writes real files with ffmpeg (MP4 with the movie box at the end, faststart,
-# fragmented, segmented with an index, QuickTime, 3GP, 3G2, tagged M4A), prints
+# fragmented, segmented with an index, QuickTime, 3GP, 3G2, M4A), prints
 # their trees with kivra-dump and the given atom.def, and fails listing every
 # atom item that got no description line.
 # usage: atomdef_coverage.sh KIVRA_DUMP ATOM_DEF
@@ -56,10 +56,13 @@ write_file mobile.3gp $video $audio -c:v h263 -s 176x144 -c:a aac -ar 16000 -ac 
 write_file mobile.3g2 $video $audio -c:v mpeg4 -s 176x144 -c:a aac -ar 16000 -ac 1 -b:a 16k $tags
 write_file tagged.m4a $audio -i "$work/cover.png" -map 0 -map 1 $aac -c:v copy \
   -disposition:v attached_pic $tags -metadata track=3/9 -metadata album_artist=Band
+# With the movie box first, the media data runs to the end of the file and its
+# first AAC frame (FFmpeg's version text) is shown as atoms.
+write_file streamable.m4a $audio $aac $tags -movflags +faststart
 }
 
 for file in plain.mp4 faststart.mp4 fragmented.mp4 segmented.mp4 movie.mov \
-            mobile.3gp mobile.3g2 tagged.m4a; do
+            mobile.3gp mobile.3g2 tagged.m4a streamable.m4a; do
   [ -s "$work/$file" ] || continue
   if ! "$dump" --defs "$definitions" "$work/$file" >"$work/$file.tree" 2>"$work/$file.err"; then
     echo "atomdef_coverage: kivra-dump failed on $file:"
