@@ -1,5 +1,17 @@
 #include "controls/divider/divider_rules.h"
 
+// 32-bit arithmetic that wraps around, as the machine's does, instead of
+// overflowing (undefined) at the ends of the range.
+static int32_t WrapAdd(int32_t a, int32_t b)
+{
+    return (int32_t)((uint32_t)a + (uint32_t)b);
+}
+
+static int32_t WrapSub(int32_t a, int32_t b)
+{
+    return (int32_t)((uint32_t)a - (uint32_t)b);
+}
+
 static PaneRect MakePaneRect(int32_t x, int32_t y, int32_t width, int32_t height)
 {
     PaneRect rect;
@@ -19,16 +31,18 @@ PanePlacement PlaceDividerPanes(uint32_t orientation, int32_t splitPos,
     placement.pane[1] = placement.pane[0];
     int32_t p = splitPos;
     if (orientation == DIVIDER_SIDE_BY_SIDE) {
-        if (p > width - DIVIDER_BAR)
-            p = width - DIVIDER_BAR;
+        if (p > WrapSub(width, DIVIDER_BAR))
+            p = WrapSub(width, DIVIDER_BAR);
         placement.pane[0] = MakePaneRect(0, 0, p, height);
-        placement.pane[1] = MakePaneRect(p + DIVIDER_BAR, 0, width - p - DIVIDER_BAR, height);
+        placement.pane[1] = MakePaneRect(WrapAdd(p, DIVIDER_BAR), 0,
+                                         WrapSub(WrapSub(width, p), DIVIDER_BAR), height);
         placement.placed = 1;
     } else if (orientation == DIVIDER_STACKED) {
-        if (p > height - DIVIDER_BAR)
-            p = height - DIVIDER_BAR;
+        if (p > WrapSub(height, DIVIDER_BAR))
+            p = WrapSub(height, DIVIDER_BAR);
         placement.pane[0] = MakePaneRect(0, 0, width, p);
-        placement.pane[1] = MakePaneRect(0, p + DIVIDER_BAR, width, height - p - DIVIDER_BAR);
+        placement.pane[1] = MakePaneRect(0, WrapAdd(p, DIVIDER_BAR), width,
+                                         WrapSub(WrapSub(height, p), DIVIDER_BAR));
         placement.placed = 1;
     }
     return placement;
@@ -48,9 +62,9 @@ void PressDivider(uint32_t orientation, int32_t width, int32_t height,
     } else {
         return;
     }
-    if (*splitPos > extent - DIVIDER_BAR)
-        *splitPos = extent - DIVIDER_BAR;
-    *dragOffset = pointer - *splitPos;
+    if (*splitPos > WrapSub(extent, DIVIDER_BAR))
+        *splitPos = WrapSub(extent, DIVIDER_BAR);
+    *dragOffset = WrapSub(pointer, *splitPos);
 }
 
 int32_t DragDivider(uint32_t orientation, int32_t splitPos, int32_t dragOffset,
@@ -59,10 +73,10 @@ int32_t DragDivider(uint32_t orientation, int32_t splitPos, int32_t dragOffset,
     int32_t p;
     int32_t extent;
     if (orientation == DIVIDER_SIDE_BY_SIDE) {
-        p = x - dragOffset;
+        p = WrapSub(x, dragOffset);
         extent = width;
     } else if (orientation == DIVIDER_STACKED) {
-        p = y - dragOffset;
+        p = WrapSub(y, dragOffset);
         extent = height;
     } else {
         return splitPos;
@@ -70,7 +84,7 @@ int32_t DragDivider(uint32_t orientation, int32_t splitPos, int32_t dragOffset,
     if (p < 0)
         p = 0;
     // Tested second so that it wins when the extent is below the bar.
-    if (p > extent - DIVIDER_BAR)
-        p = extent - DIVIDER_BAR;
+    if (p > WrapSub(extent, DIVIDER_BAR))
+        p = WrapSub(extent, DIVIDER_BAR);
     return p;
 }
