@@ -19,23 +19,32 @@ protected:
     int cellWidth = 0;
     int cellHeight = 0;
 
-    void SetUp() override
+    // One top-level parent for all the tests: creating and mapping a
+    // visible window costs Wine about a second.
+    static HWND SharedParent()
     {
-        static int registered = 0;
-        if (!registered) {
-            ASSERT_EQ(RegisterBinEditClass(), 1);
-            WNDCLASSA parentClass = {};
-            parentClass.lpfnWndProc = DefWindowProcA;
-            parentClass.hInstance = GetModuleHandleA(NULL);
-            parentClass.lpszClassName = "kivra_binedit_test_parent";
-            ASSERT_NE(RegisterClassA(&parentClass), 0);
-            registered = 1;
-        }
-        parent = CreateWindowExA(0, "kivra_binedit_test_parent", "binedit test",
+        static HWND shared = NULL;
+        if (shared && IsWindow(shared))
+            return shared;
+        if (!RegisterBinEditClass())
+            return NULL;
+        WNDCLASSA parentClass = {};
+        parentClass.lpfnWndProc = DefWindowProcA;
+        parentClass.hInstance = GetModuleHandleA(NULL);
+        parentClass.lpszClassName = "kivra_binedit_test_parent";
+        if (!RegisterClassA(&parentClass))
+            return NULL;
+        shared = CreateWindowExA(0, "kivra_binedit_test_parent", "binedit test",
                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 400,
                                  NULL, NULL, GetModuleHandleA(NULL), NULL);
+        SetForegroundWindow(shared);
+        return shared;
+    }
+
+    void SetUp() override
+    {
+        parent = SharedParent();
         ASSERT_NE(parent, (HWND)NULL);
-        SetForegroundWindow(parent);
         SetFocus(parent);
         view = CreateView();
         ASSERT_NE(view, (HWND)NULL);
@@ -48,8 +57,9 @@ protected:
 
     void TearDown() override
     {
-        if (parent)
-            DestroyWindow(parent);
+        if (view)
+            DestroyWindow(view);
+        SetFocus(parent);
         Pump();
     }
 
