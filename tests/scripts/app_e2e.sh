@@ -3,7 +3,9 @@
 #   app_e2e.sh KIVRA_EXE PROBE_EXE SAMPLE_FILE
 # Starts kivra with a real file, finds its window by title, checks that the
 # tree was filled, closes the window and expects exit code 0; then the same
-# with a missing file, which must give an empty window.
+# with a missing file, which must give an empty window; then once more with
+# the real file, started by a program that leaves STARTUPINFO's show flag
+# unset, where the window must still be shown.
 set -u
 kivra="$1"
 probe="$2"
@@ -17,9 +19,14 @@ trap '"$wineserver" -k 2>/dev/null' EXIT
 
 fail() { echo "app_e2e: $*" >&2; exit 1; }
 
-# run_once FILE EXPECT(nonempty|empty)
+# run_once FILE EXPECT(nonempty|empty) [launch]
 run_once() {
-  sh "$here/tools/wine-run.sh" "$kivra" "$1" &
+  if [ "${3:-}" = launch ]; then
+    # Drive Z: is the Unix root in a default Wine prefix.
+    sh "$here/tools/wine-run.sh" "$probe" launch "Z:$kivra" "$1" &
+  else
+    sh "$here/tools/wine-run.sh" "$kivra" "$1" &
+  fi
   pid=$!
   window=""
   i=0
@@ -55,4 +62,5 @@ run_once "$sample" nonempty
 missing="$(dirname "$kivra")/no-such-file.mp4"
 rm -f "$missing"
 run_once "$missing" empty
+run_once "$sample" nonempty launch
 echo "app_e2e: passed"
