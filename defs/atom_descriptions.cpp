@@ -1,4 +1,5 @@
 #include "defs/atom_descriptions.h"
+#include "defs/definition_index.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
 
@@ -66,6 +67,12 @@ void AddAtomDescriptions(const unsigned char *atom, uint32_t atomSize,
                          const DescriptionTree *tree, void *item,
                          const unsigned char *bufferEnd)
 {
+    // The index gives the same items without rescanning the text; it serves
+    // only the text it was built from.
+    if (DefinitionTextIndex != 0 && DefinitionIndexText(DefinitionTextIndex) == DefinitionText) {
+        AddAtomDescriptionsFromIndex(DefinitionTextIndex, atom, tree, item, bufferEnd);
+        return;
+    }
     AddAtomDescriptionsFromText(DefinitionText, CharStepPlatform, atom, atomSize, tree, item,
                                 bufferEnd);
 }

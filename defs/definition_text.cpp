@@ -1,4 +1,5 @@
 #include "defs/definition_text.h"
+#include "defs/definition_index.h"
 #include "defs/executable_path.h"
 #include "platform/heap.h"
 
@@ -42,6 +43,8 @@ char *ReadDefinitionLine(char **cursor)
 
 void FreeDefinitionText(void)
 {
+    FreeDefinitionIndex(DefinitionTextIndex);
+    DefinitionTextIndex = 0;
     if (DefinitionText != 0)
         HeapFreeBlock(DefinitionText);
     DefinitionText = 0;
@@ -77,6 +80,8 @@ int LoadDefinitionTextWith(const FileReadService *files, const char *path)
 {
     FreeDefinitionText();
     DefinitionText = ReadWholeText(files, path);
+    // Without room for the index the lookup scans the text line by line.
+    DefinitionTextIndex = BuildDefinitionIndex(DefinitionText, CharStepPlatform);
     return DefinitionText != 0;
 }
 
