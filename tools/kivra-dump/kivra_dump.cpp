@@ -2,8 +2,10 @@
 // tree item in tree order, indented by two spaces per level.
 
 #include "atoms/atom_file.h"
-#include "atoms/atom_tree_memory.h"
+#include "atoms/atom_walk.h"
 #include "defs/definition_text.h"
+#include "platform/heap.h"
+#include "tools/kivra-dump/file_map.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -16,15 +18,109 @@ static int UsageError(const char *message, const char *argument)
     return 2;
 }
 
-static void PrintTree(const MemoryTree *tree)
+// Output goes through one large buffer written out in big chunks.
+struct OutputBuffer {
+    char *data;
+    size_t used;
+    size_t capacity;
+    int failed;
+};
+
+static void FlushOutput(OutputBuffer *out)
 {
-    for (const MemoryTreeNode *node = NextMemoryTreeNode(tree, 0); node != 0;
-         node = NextMemoryTreeNode(tree, node)) {
-        for (uint32_t level = 0; level < node->depth; level++)
-            fputs("  ", stdout);
-        fputs(node->text, stdout);
-        fputc('\n', stdout);
+    if (out->used != 0 && fwrite(out->data, 1, out->used, stdout) != out->used)
+        out->failed = 1;
+    out->used = 0;
+}
+
+static void AppendBytes(OutputBuffer *out, const char *bytes, size_t count)
+{
+    while (count > 0) {
+        if (out->used == out->capacity)
+            FlushOutput(out);
+        size_t room = out->capacity - out->used;
+        size_t n = count < room ? count : room;
+        memcpy(out->data + out->used, bytes, n);
+        out->used += n;
+        bytes += n;
+        count -= n;
     }
+}
+
+static void AppendSpaces(OutputBuffer *out, size_t count)
+{
+    static const char spaces[] = "                                                                ";
+    while (count > 0) {
+        size_t n = count < sizeof spaces - 1 ? count : sizeof spaces - 1;
+        AppendBytes(out, spaces, n);
+        count -= n;
+    }
+}
+
+// The tree printed as it is filled: the walk inserts every item after its
+// parent and before its parent's next sibling, description lines before
+// child atoms, which is the order of the listing. An item's handle is its
+// depth + 1, all a child needs to be indented.
+struct PrintingTree {
+    AtomTree service;
+    OutputBuffer *out;
+    AtomNodeRecord *root;  // when the file was read, its record owns the buffer
+};
+
+static void PrintItem(PrintingTree *tree, uintptr_t depth, const char *text)
+{
+    AppendSpaces(tree->out, 2 * (size_t)depth);
+    AppendBytes(tree->out, text, strlen(text));
+    AppendBytes(tree->out, "\n", 1);
+}
+
+static void ReleaseRoot(PrintingTree *tree)
+{
+    if (tree->root != 0) {
+        HeapFreeBlock(tree->root->base);
+        HeapFreeBlock(tree->root);
+        tree->root = 0;
+    }
+}
+
+static void *PrintAtomItem(void *context, void *parentItem, const char *text,
+                           AtomNodeRecord *record)
+{
+    PrintingTree *tree = (PrintingTree *)context;
+    uintptr_t depth = (uintptr_t)parentItem;
+    PrintItem(tree, depth, text);
+    if (record->ownsBuffer) {
+        ReleaseRoot(tree);
+        tree->root = record;
+    } else {
+        HeapFreeBlock(record);
+    }
+    return (void *)(depth + 1);
+}
+
+static void PrintDescriptionItem(void *context, void *parentItem, const char *text)
+{
+    PrintItem((PrintingTree *)context, (uintptr_t)parentItem, text);
+}
+
+static void ForgetPrintedItems(void *context)
+{
+    ReleaseRoot((PrintingTree *)context);
+}
+
+// Shows a regular file through a mapping of it; anything else (a pipe, a
+// file that cannot be mapped) is read whole as kivra does, which also
+// reports why a file cannot be shown.
+static AtomFileLoad PrintAtomFile(PrintingTree *tree, const char *path)
+{
+    MappedFile file;
+    if (!MapFileForReading(path, &file))
+        return LoadAtomFileIntoTree(&tree->service, PlatformFileReadService(), path);
+    PrintItem(tree, 0, path);
+    // The walk only reads the bytes; the records it makes are released at once.
+    WalkAtoms(&tree->service, (void *)1, (unsigned char *)file.bytes, file.size, 0, file.size);
+    UnmapFile(&file);
+    return ATOM_FILE_LOADED;
 }
 
 int main(int argc, char **argv)
@@ -69,9 +165,18 @@ int main(int argc, char **argv)
         LoadDefinitionText();
     }
 
-    MemoryTree tree;
-    InitMemoryTree(&tree);
-    AtomFileLoad result = LoadAtomFileIntoTree(&tree.service, PlatformFileReadService(), path);
+    static char outputBytes[1 << 20];
+    OutputBuffer output = {outputBytes, 0, sizeof outputBytes, 0};
+    PrintingTree tree;
+    tree.service.context = &tree;
+    tree.service.insertItem = PrintAtomItem;
+    tree.service.deleteAllItems = ForgetPrintedItems;
+    tree.service.descriptions.context = &tree;
+    tree.service.descriptions.insertChildText = PrintDescriptionItem;
+    tree.out = &output;
+    tree.root = 0;
+    AtomFileLoad result = PrintAtomFile(&tree, path);
+    FlushOutput(&output);
     int status = 0;
     switch (result) {
     case ATOM_FILE_NOT_OPENED:
@@ -91,20 +196,18 @@ int main(int argc, char **argv)
         status = 1;
         break;
     case ATOM_FILE_SHORT_READ:
-        PrintTree(&tree);
         fprintf(stderr, "kivra-dump: %s could not be read whole; shown as far as it was read\n",
                 path);
         status = 1;
         break;
     case ATOM_FILE_LOADED:
-        PrintTree(&tree);
         break;
     }
-    if (fflush(stdout) != 0) {
+    if (output.failed || fflush(stdout) != 0) {
         fprintf(stderr, "kivra-dump: cannot write the tree\n");
         status = 1;
     }
-    ClearMemoryTree(&tree);
+    ReleaseRoot(&tree);
     FreeDefinitionText();
     return status;
 }
