@@ -170,6 +170,11 @@ void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base,
             stack.count--;
             continue;
         }
+        if (stack.count >= ATOM_WALK_DEPTH_LIMIT) {
+            // Deeper items would be more than the tree view survives.
+            pos = atomEnd;
+            continue;
+        }
         pos += atomHeaderSize;
         if (payloadSize != 0 && !PushWalkFrame(&stack, item, atomEnd))
             break;

@@ -9,6 +9,12 @@
 // base; the range must lie inside it. Nothing outside the range is read and
 // no record's range leaves it. Uses an explicit stack, so any nesting depth
 // is walked without exhausting the call stack.
+// The deepest level of atoms the walk descends to: an atom at this depth
+// (1 for the atoms of the range walked first) is shown without its child
+// atoms. The platform's tree view crashes when it is filled, or emptied,
+// much deeper than this (see README).
+#define ATOM_WALK_DEPTH_LIMIT 4096u
+
 void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base,
                uint32_t bufferSize, uint32_t offset, uint32_t length);
 
