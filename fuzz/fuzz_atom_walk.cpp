@@ -6,6 +6,7 @@
 
 #include "atoms/atom_file.h"
 #include "atoms/atom_tree_memory.h"
+#include "atoms/atom_walk.h"
 #include "defs/definition_text.h"
 #include "fuzz_support.h"
 
@@ -101,7 +102,9 @@ void ReferenceWalk(const uint8_t *data, uint32_t fileSize, uint32_t start, uint3
         }
         if (size == 0)
             return;
-        ReferenceWalk(data, fileSize, pos + 8, pos + 8 + payload, depth + 1, out);
+        // The walk shows an atom at its depth limit without children.
+        if (depth + 1 < ATOM_WALK_DEPTH_LIMIT)
+            ReferenceWalk(data, fileSize, pos + 8, pos + 8 + payload, depth + 1, out);
         pos += 8 + payload;
     }
 }
