@@ -107,7 +107,9 @@ static void OnDropFiles(HWND window, HDROP drop)
 {
     char path[MAX_PATH];
     path[0] = '\0';
-    UINT length = DragQueryFileA(drop, 0, path, MAX_PATH);
+    // A longer path would be cut short to the name of another file.
+    UINT needed = DragQueryFileA(drop, 0, NULL, 0);
+    UINT length = needed < MAX_PATH ? DragQueryFileA(drop, 0, path, MAX_PATH) : 0;
     DragFinish(drop);
     if (length == 0)
         return;
