@@ -20,5 +20,9 @@ if timeout 120 sh tools/wine-run.sh build/win32/tests/kivra_core_tests.exe --gte
 else
   echo "== Windows tests, 32-bit build: built, not run (this host's Wine cannot start 32-bit programs)"
 fi
+echo "== fuzz harnesses, 20 seconds each"
+sh tools/fuzz.sh 20 || status=1
+echo "== valgrind memcheck of kivra-dump over the test corpus"
+sh tools/valgrind-check.sh || status=1
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 exit $status
