@@ -7,6 +7,7 @@
 #include "atoms/atom_file.h"
 #include "atoms/atom_tree_memory.h"
 #include "atoms/atom_walk.h"
+#include "defs/definition_index.h"
 #include "defs/definition_text.h"
 #include "fuzz_support.h"
 
@@ -165,6 +166,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (DefinitionText == 0) {
         // Lives for the process, as in kivra.
         DefinitionText = CopyToText((const uint8_t *)kDefinitions, sizeof kDefinitions - 1);
+        // As the loaders do: the lookup then goes through the index.
+        DefinitionTextIndex = BuildDefinitionIndex(DefinitionText, CharStepPlatform);
+        FUZZ_CHECK(DefinitionTextIndex != 0);
     }
     MemoryFile file = {data, size};
     FileReadService files = MemoryFileService(&file);

@@ -5,10 +5,14 @@
 // block), and that with the heap giving out the items are a prefix of the
 // full answer and every line is released.
 //
+// The definition index (the sections cut once) must give exactly the same
+// items, and needs no allocation per lookup.
+//
 // Input: flags (bit 0: Shift-JIS step, bit 1: heap failure), a failure
 // countdown, the atom's length - 8, the atom's bytes, then the text.
 
 #include "defs/atom_descriptions.h"
+#include "defs/definition_index.h"
 #include "fuzz_lines_reference.h"
 #include "fuzz_support.h"
 
@@ -87,6 +91,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     for (size_t i = 0; i < items.size(); i++)
         FUZZ_CHECK(items[i] == expected[i]);
+
+    if (failHeap)
+        SetHeapFailureCountdown(countdown);
+    DefinitionIndex *index = BuildDefinitionIndex(text, step);
+    SetHeapFailureCountdown(-1);
+    if (index != 0) {
+        FUZZ_CHECK(DefinitionIndexText(index) == text);
+        std::vector<std::string> indexed;
+        DescriptionTree indexTree = {&indexed, CollectText};
+        SetHeapFailureCountdown(0);
+        AddAtomDescriptionsFromIndex(index, atom, &indexTree, (void *)0x1234, atom + atomLength);
+        SetHeapFailureCountdown(-1);
+        FUZZ_CHECK(indexed == expected);
+        FreeDefinitionIndex(index);
+    } else {
+        FUZZ_CHECK(failHeap);
+    }
 
     HeapFreeBlock(text);
     HeapFreeBlock(atom);
