@@ -9,7 +9,8 @@
 # Peers: AtomicParsley -T, exiftool -v3, mediainfo --Details=1,
 # ffprobe -v trace, and the mp4box.js parser under node. Missing ones are
 # installed (apt, npm into WORK_DIR). A peer that refuses a file (non-zero
-# exit) is shown but not counted as the fastest.
+# exit) or lists only part of it (fewer output lines than a tenth of
+# kivra-dump's) is shown but not counted as the fastest.
 # RUNS_FAST / RUNS_MEDIUM / RUNS_SLOW set the runs per kind of command
 # (default 10 / 3 / 1); FILES picks files (default "media frag atoms").
 set -e
@@ -76,14 +77,30 @@ for f in $files; do
     *) echo "compare-peers: unknown file $f" >&2; exit 2 ;;
   esac
   echo "== $f: $(basename "$path"), $(stat -c %s "$path") bytes, $("$dump" --no-defs "$path" | wc -l) lines from kivra-dump"
+  "$dump" --no-defs "$path" | wc -l >"$work/results/$f-kivra.lines"
   i=0
   echo "$commands" | while IFS='|' read -r name runs command; do
     i=$((i + 1))
     command=$(echo "$command" | sed "s|FILE|$path|g")
-    warmup=1
-    [ "$runs" -le 1 ] && warmup=0
-    hyperfine -N -i --style none --warmup "$warmup" --runs "$runs" \
-      --command-name "$name" --export-json "$work/results/$f-$i.json" "$command" >/dev/null 2>&1 ||
+    out="$work/results/$f-$i"
+    rm -f "$out.json" "$out.once" "$out.lines"
+    case "$name" in
+      kivra-dump*|cat) ;;
+      *)
+        # One run to see whether the peer accepts the file and how much of
+        # it it lists; when only one run is asked for, it is also the timing.
+        start=$(date +%s.%N)
+        $command >"$out.output" 2>&1 && code=0 || code=$?
+        end=$(date +%s.%N)
+        wc -l <"$out.output" >"$out.lines"
+        rm -f "$out.output"
+        if [ "$runs" -le 1 ]; then
+          echo "$name|$(python3 -c "print($end - $start)")|$code" >"$out.once"
+          continue
+        fi ;;
+    esac
+    hyperfine -N -i --style none --warmup 1 --runs "$runs" \
+      --command-name "$name" --export-json "$out.json" "$command" >/dev/null 2>&1 ||
       echo "  $name: hyperfine failed"
   done
 done
@@ -91,21 +108,38 @@ done
 python3 - "$work/results" $files <<'EOF'
 import json, os, sys
 results, files = sys.argv[1], sys.argv[2:]
+def lines(path):
+    return int(open(path).read().split()[0]) if os.path.exists(path) else None
 for f in files:
     rows = []
     i = 1
-    while os.path.exists(os.path.join(results, "%s-%d.json" % (f, i))):
-        with open(os.path.join(results, "%s-%d.json" % (f, i))) as fh:
-            r = json.load(fh)["results"][0]
-        refused = any(code != 0 for code in r.get("exit_codes", []))
-        rows.append((r["command"], r["median"], refused))
+    ours = lines(os.path.join(results, "%s-kivra.lines" % f))
+    while True:
+        base = os.path.join(results, "%s-%d" % (f, i))
+        if os.path.exists(base + ".json"):
+            with open(base + ".json") as fh:
+                r = json.load(fh)["results"][0]
+            name, median, codes = r["command"], r["median"], r.get("exit_codes", [])
+        elif os.path.exists(base + ".once"):
+            name, median, code = open(base + ".once").read().strip().rsplit("|", 2)
+            median, codes = float(median), [int(code)]
+        else:
+            break
+        listed = lines(base + ".lines")
+        note = ""
+        if any(code != 0 for code in codes):
+            note = "refused the file (exit code %d)" % [c for c in codes if c][0]
+        elif listed is not None and ours and listed * 10 < ours:
+            note = "listed only part of it"
+        rows.append((name, median, note, listed))
         i += 1
-    print("\n%s: median seconds" % f)
-    for name, median, refused in rows:
-        print("  %-28s %9.4f%s" % (name, median, "  (refused the file: exit code not 0)" if refused else ""))
-    by = {name: median for name, median, _ in rows}
-    peers = [(m, n) for n, m, refused in rows
-             if not refused and not n.startswith("kivra-dump") and n != "cat"]
+    print("\n%s: median seconds (kivra-dump --no-defs prints %s lines)" % (f, ours))
+    for name, median, note, listed in rows:
+        extra = "  (%d lines)" % listed if listed is not None else ""
+        print("  %-28s %9.4f%s%s" % (name, median, extra, "  " + note if note else ""))
+    by = {name: median for name, median, _, _ in rows}
+    peers = [(m, n) for n, m, note, _ in rows
+             if not note and not n.startswith("kivra-dump") and n != "cat"]
     for mine in ("kivra-dump --no-defs", "kivra-dump (descriptions)"):
         if mine not in by:
             continue
