@@ -225,6 +225,7 @@ HGLOBAL MakeDrop(const std::string &path)
 class LongDrop : public ::testing::Test {
 protected:
     HWND main = NULL;
+    bool registeredHere = false;
     std::string directory;
     std::string path;  // 259 characters: the longest that MAX_PATH holds
 
@@ -240,8 +241,12 @@ protected:
         if (!GetClassInfoExA(instance, BINEDIT_CLASS_NAME, &existing)) {
             ASSERT_EQ(RegisterBinEditClass(), 1);
         }
+        // Other tests of this program create the main window with
+        // CreateMainWindow, which registers the class itself: a class
+        // registered here is taken away again in TearDown.
         if (!GetClassInfoExA(instance, MAIN_WINDOW_CLASS_NAME, &existing)) {
             ASSERT_EQ(RegisterMainWindowClass(), 1);
+            registeredHere = true;
         }
         main = OpenMainWindow(NULL);
         ASSERT_NE(main, (HWND)NULL);
@@ -259,6 +264,8 @@ protected:
     {
         if (main != NULL)
             DestroyWindow(main);
+        if (registeredHere)
+            UnregisterClassA(MAIN_WINDOW_CLASS_NAME, GetModuleHandleA(NULL));
         DeleteFileA(path.c_str());
         RemoveDirectoryA(directory.c_str());
     }
