@@ -12,7 +12,7 @@ set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds="${1:-60}"
 dir="$here/build/fuzz"
-all="atom_walk description_lookup line_reader binedit divider command_line"
+all="atom_walk description_lookup definition_index line_reader binedit divider command_line"
 harnesses="${FUZZ_HARNESSES:-$all}"
 if [ ! -f "$dir/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -G Ninja -S "$here" -B "$dir" -DKIVRA_FUZZ=ON \
