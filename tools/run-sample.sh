@@ -10,18 +10,8 @@ cd "$here"
 file="${1:-samples/sample.mp4}"
 sh tools/setup.sh
 if [ -n "$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; then
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    kind=win32 toolchain=mingw-i686
-  else
-    kind=win64 toolchain=mingw-x86_64
-  fi
-  # The same configuration as tools/build.sh, building kivra.exe alone.
-  if [ ! -f "build/$kind/CMakeCache.txt" ]; then
-    cmake -G Ninja -S "$here" -B "build/$kind" \
-      -DCMAKE_TOOLCHAIN_FILE="$here/cmake/$toolchain.cmake" >/dev/null
-  fi
-  cmake --build "build/$kind" --target kivra
-  exec sh tools/wine-run.sh "build/$kind/app/kivra.exe" "$file"
+  exe=$(sh tools/build-kivra-exe.sh)
+  exec sh tools/wine-run.sh "$exe" "$file"
 fi
 sh tools/build.sh native
 exec build/native/tools/kivra-dump "$file"

@@ -9,16 +9,7 @@ cd "$here"
 file="${1:-samples/sample.mp4}"
 out="$here/docs/screenshot.png"
 sh tools/setup.sh
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  kind=win32 toolchain=mingw-i686
-else
-  kind=win64 toolchain=mingw-x86_64
-fi
-if [ ! -f "build/$kind/CMakeCache.txt" ]; then
-  cmake -G Ninja -S "$here" -B "build/$kind" \
-    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/$toolchain.cmake" >/dev/null
-fi
-cmake --build "build/$kind" --target kivra
+exe=$(sh tools/build-kivra-exe.sh)
 
 n=${KIVRA_XVFB_DISPLAY:-91}
 while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
@@ -33,7 +24,7 @@ until xdpyinfo >/dev/null 2>&1; do
   sleep 0.1
 done
 
-sh tools/wine-run.sh "build/$kind/app/kivra.exe" "$file" &
+sh tools/wine-run.sh "$exe" "$file" &
 kivra=$!
 window=""
 i=0
