@@ -1,12 +1,23 @@
 #include "defs/definition_index.h"
+#include "defs/definition_text.h"
 #include "platform/heap.h"
 
 DefinitionIndex *DefinitionTextIndex;
 
+// A line the lookup inserts. A short line is copied into the index, NUL-
+// terminated, and inserted as it stands. A long line stays in the definition
+// text, so that a huge line costs no second copy of itself: it ends there in
+// its terminator (CR, LF or the final NUL), which the lookup replaces with a
+// NUL while the line is inserted and then puts back.
+struct IndexedLine {
+    char *text;
+    uint32_t longLength;  // 0 for a copied line, else the length in the text
+};
+
 // A section as the lookup inserts it: its header line, then its body lines.
 struct IndexedSection {
     const unsigned char *name;  // the bytes after the header's "["
-    const char *const *lines;   // lineCount texts, the header line first
+    const IndexedLine *lines;   // lineCount lines, the header line first
     uint32_t nameLength;        // up to the first "]" or the end of the line
     uint32_t lineCount;
 };
@@ -21,9 +32,9 @@ struct TypeBucket {
 };
 
 struct DefinitionIndex {
-    const char *text;
+    char *text;
     IndexedSection *sections;    // every section, in file order
-    const char **lines;
+    IndexedLine *lines;
     uint32_t *shortNameSections; // names of 0 to 3 bytes, in file order
     TypeBucket *buckets;         // open addressing, bucketMask + 1 slots
     uint32_t *bucketSections;
@@ -40,11 +51,6 @@ struct IndexCounts {
     uint64_t longNames;
 };
 
-static int IsLineEnd(char c)
-{
-    return c == '\0' || c == '\r' || c == '\n';
-}
-
 static uint32_t TypeKey(const unsigned char *bytes)
 {
     return ((uint32_t)bytes[0] << 24) | ((uint32_t)bytes[1] << 16) |
@@ -60,18 +66,17 @@ static uint32_t TypeSlot(uint32_t type, uint32_t mask)
 // Cuts the text into lines exactly as ReadDefinitionLine does and keeps the
 // lines the lookup can show: each header line and the body lines after it,
 // up to an empty line or the next header. Counts them; with index set, also
-// stores them, their texts going to textOut.
-static void ScanSections(const char *text, CharStep step, IndexCounts *counts,
+// stores them, the texts of short lines going to textOut.
+static void ScanSections(char *text, CharStep step, IndexCounts *counts,
                          DefinitionIndex *index, char *textOut)
 {
     IndexCounts zero = {0, 0, 0, 0, 0};
     *counts = zero;
     int inBody = 0;
-    const char *p = text;
+    char *p = text;
     while (*p != '\0') {
-        const char *start = p;
-        while (!IsLineEnd(*p))
-            p = step(p);
+        char *start = p;
+        p = (char *)FindDefinitionLineEnd(p, step);
         const char *end = p;
         if (p[0] == '\r' && p[1] == '\n')
             p++;
@@ -84,7 +89,8 @@ static void ScanSections(const char *text, CharStep step, IndexCounts *counts,
                 nameLength++;
             if (index != 0) {
                 IndexedSection *section = &index->sections[counts->sections];
-                section->name = (const unsigned char *)textOut + 1;
+                const char *kept = length < DEFINITION_INDEX_LONG_LINE ? textOut : start;
+                section->name = (const unsigned char *)kept + 1;
                 section->lines = &index->lines[counts->lines];
                 section->nameLength = nameLength;
                 section->lineCount = 0;
@@ -101,16 +107,25 @@ static void ScanSections(const char *text, CharStep step, IndexCounts *counts,
             inBody = 0;
             continue;
         }
-        if (index != 0) {
-            for (uint32_t i = 0; i < length; i++)
-                textOut[i] = start[i];
-            textOut[length] = '\0';
-            index->lines[counts->lines] = textOut;
-            index->sections[counts->sections - 1].lineCount++;
-            textOut += length + 1;
+        if (length >= DEFINITION_INDEX_LONG_LINE) {
+            if (index != 0) {
+                index->lines[counts->lines].text = start;
+                index->lines[counts->lines].longLength = length;
+            }
+        } else {
+            if (index != 0) {
+                for (uint32_t i = 0; i < length; i++)
+                    textOut[i] = start[i];
+                textOut[length] = '\0';
+                index->lines[counts->lines].text = textOut;
+                index->lines[counts->lines].longLength = 0;
+                textOut += length + 1;
+            }
+            counts->textBytes += (uint64_t)length + 1;
         }
+        if (index != 0)
+            index->sections[counts->sections - 1].lineCount++;
         counts->lines++;
-        counts->textBytes += (uint64_t)length + 1;
     }
 }
 
@@ -162,7 +177,7 @@ static void FillTypeBuckets(DefinitionIndex *index)
     }
 }
 
-DefinitionIndex *BuildDefinitionIndex(const char *text, CharStep step)
+DefinitionIndex *BuildDefinitionIndex(char *text, CharStep step)
 {
     if (text == 0)
         return 0;
@@ -177,7 +192,7 @@ DefinitionIndex *BuildDefinitionIndex(const char *text, CharStep step)
     // 32-bit tables, then the texts.
     uint64_t headerBytes = AlignedSize(sizeof(DefinitionIndex));
     uint64_t sectionBytes = AlignedSize(counts.sections * sizeof(IndexedSection));
-    uint64_t lineBytes = AlignedSize(counts.lines * sizeof(char *));
+    uint64_t lineBytes = AlignedSize(counts.lines * sizeof(IndexedLine));
     uint64_t bucketBytes = AlignedSize(slots * sizeof(TypeBucket));
     uint64_t bucketSectionBytes = AlignedSize(counts.longNames * sizeof(uint32_t));
     uint64_t shortNameBytes = AlignedSize(counts.shortNames * sizeof(uint32_t));
@@ -194,7 +209,7 @@ DefinitionIndex *BuildDefinitionIndex(const char *text, CharStep step)
     index->text = text;
     index->sections = (IndexedSection *)part;
     part += sectionBytes;
-    index->lines = (const char **)part;
+    index->lines = (IndexedLine *)part;
     part += lineBytes;
     index->buckets = (TypeBucket *)part;
     part += bucketBytes;
@@ -243,8 +258,18 @@ static int SectionMatchesAtom(const IndexedSection *section, const unsigned char
 static void InsertSectionLines(const IndexedSection *section, const DescriptionTree *tree,
                                void *item)
 {
-    for (uint32_t i = 0; i < section->lineCount; i++)
-        tree->insertChildText(tree->context, item, section->lines[i]);
+    for (uint32_t i = 0; i < section->lineCount; i++) {
+        const IndexedLine *line = &section->lines[i];
+        if (line->longLength == 0) {
+            tree->insertChildText(tree->context, item, line->text);
+            continue;
+        }
+        char *terminator = line->text + line->longLength;
+        char saved = *terminator;
+        *terminator = '\0';
+        tree->insertChildText(tree->context, item, line->text);
+        *terminator = saved;
+    }
 }
 
 static const TypeBucket *FindTypeBucket(const DefinitionIndex *index, uint32_t type)

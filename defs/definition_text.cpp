@@ -5,9 +5,22 @@
 
 char *DefinitionText;
 
-static int IsLineEnd(char c)
+const char *FindDefinitionLineEnd(const char *p, CharStep step)
 {
-    return c == '\0' || c == '\r' || c == '\n';
+    // Only bytes at which a character starts are tested, so a trail byte is
+    // never taken for a terminator. A byte below 0x80 is a whole character
+    // in every code page, so the step is called only for the others: a long
+    // ASCII line costs no call per byte.
+    for (;;) {
+        unsigned char c = (unsigned char)*p;
+        if (c < 0x80) {
+            if (c == '\0' || c == '\r' || c == '\n')
+                return p;
+            p++;
+        } else {
+            p = step(p);
+        }
+    }
 }
 
 char *ReadDefinitionLineWithStep(char **cursor, CharStep step)
@@ -15,11 +28,7 @@ char *ReadDefinitionLineWithStep(char **cursor, CharStep step)
     if (cursor == 0 || *cursor == 0 || **cursor == '\0')
         return 0;
     char *start = *cursor;
-    char *p = start;
-    // Only bytes at which a character starts are tested, so a trail byte is
-    // never taken for a terminator.
-    while (!IsLineEnd(*p))
-        p = (char *)step(p);
+    char *p = (char *)FindDefinitionLineEnd(start, step);
     char *end = p;
     if (p[0] == '\r' && p[1] == '\n')
         p++;

@@ -26,6 +26,10 @@ char *ReadDefinitionLine(char **cursor);
 // the Shift-JIS step to cover double-byte text on any platform).
 char *ReadDefinitionLineWithStep(char **cursor, CharStep step);
 
+// The first byte at or after p, at which a character starts, that ends a
+// line: a NUL, CR or LF. Steps through characters with step.
+const char *FindDefinitionLineEnd(const char *p, CharStep step);
+
 // Replaces DefinitionText with the content of the file at path, read through
 // files. Returns non-zero when a text was loaded; on any failure (open, size,
 // allocation, a failed or short read) DefinitionText is left NULL.

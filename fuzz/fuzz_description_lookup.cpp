@@ -6,7 +6,7 @@
 // full answer and every line is released.
 //
 // The definition index (the sections cut once) must give exactly the same
-// items, and needs no allocation per lookup.
+// items, needs no allocation per lookup, and leaves the text as it was.
 //
 // Input: flags (bit 0: Shift-JIS step, bit 1: heap failure), a failure
 // countdown, the atom's length - 8, the atom's bytes, then the text.
@@ -100,10 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(DefinitionIndexText(index) == text);
         std::vector<std::string> indexed;
         DescriptionTree indexTree = {&indexed, CollectText};
+        std::string before(text, size - 3 - atomLength + 1);  // with the final NUL
         SetHeapFailureCountdown(0);
         AddAtomDescriptionsFromIndex(index, atom, &indexTree, (void *)0x1234, atom + atomLength);
         SetHeapFailureCountdown(-1);
         FUZZ_CHECK(indexed == expected);
+        FUZZ_CHECK(before.compare(0, before.size(), text, before.size()) == 0);
         FreeDefinitionIndex(index);
     } else {
         FUZZ_CHECK(failHeap);

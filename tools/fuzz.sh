@@ -29,6 +29,8 @@ for h in $harnesses; do
     # Each atom costs a tree item and a lookup: short files keep it quick,
     # and the hostile-file tests cover the large ones.
     atom_walk) maxlen=256 ;;
+    # Room for lines longer than the index copies.
+    description_lookup|definition_index) maxlen=2048 ;;
     *) maxlen=1024 ;;
   esac
   work="$dir/corpus/fuzz_$h"

@@ -62,6 +62,15 @@ std::string RandomName(Random &rng)
     }
 }
 
+// Enough bytes to make a line long (the index keeps such lines in the text),
+// with lead bytes inside and the length landing on either side of the limit.
+std::string LongRun(Random &rng)
+{
+    std::string run(DEFINITION_INDEX_LONG_LINE - 8 + rng.Below(24), 'L');
+    run[rng.Below((uint32_t)run.size())] = '\x81';
+    return run;
+}
+
 std::string RandomBody(Random &rng)
 {
     static const char *const words[] = {"body", " [moov] not a header", "x]y", "   ", "\x81\x40",
@@ -69,6 +78,8 @@ std::string RandomBody(Random &rng)
     std::string line = words[rng.Below(sizeof words / sizeof words[0])];
     if (line[0] == '[')
         line = " " + line;  // a body line never starts with "["
+    if (rng.OneIn(8))
+        line += LongRun(rng);
     if (rng.OneIn(5))
         line += "\x81";  // a lead byte right before the line end
     return line;
@@ -95,6 +106,8 @@ std::string GenerateText(Random &rng)
                 text += "]";
             if (close == 2)
                 text += " free text ]";
+            if (rng.OneIn(8))
+                text += LongRun(rng);
             break;
         }
         case 3:
@@ -269,6 +282,47 @@ TEST(DefinitionIndex, NamedEdgeCasesGiveTheExpectedItems)
         ASSERT_NE(index, nullptr) << c.name;
         EXPECT_EQ(LookUpIndexed(index, c.atom), c.expected) << c.name;
         EXPECT_EQ(LookUpLiterally(text.data, step, c.atom), c.expected) << c.name;
+        FreeDefinitionIndex(index);
+    }
+}
+
+// Long lines stay in the text: at either side of the limit, as headers and
+// bodies, ending in CR LF, LF or the final NUL, with a lead byte that takes
+// the line's terminator into the line. The lookup inserts them whole, needs
+// no allocation for them, and leaves the text as it was.
+TEST(DefinitionIndex, LongLinesAreInsertedWholeFromTheText)
+{
+    const std::string atLimit(DEFINITION_INDEX_LONG_LINE, 'a');
+    const std::string belowLimit(DEFINITION_INDEX_LONG_LINE - 1, 'b');
+    const std::string header = "[moov]" + std::string(3 * DEFINITION_INDEX_LONG_LINE, 'h');
+    const std::string leadLast = std::string(DEFINITION_INDEX_LONG_LINE, 'c') + "\x81";
+    const std::string text = header + "\n" + atLimit + "\r\n" + belowLimit + "\n" + leadLast +
+                             "\nstill the same line\n\n[moovX" + atLimit + "]\nno\n[moo]\n" +
+                             atLimit;
+    const Bytes atom = Atom("moov");
+    struct Case {
+        CharStep step;
+        Lines expected;
+    } cases[] = {
+        {CharStepSingleByte,
+         {header, atLimit, belowLimit, leadLast, "still the same line", "[moo]", atLimit}},
+        {CharStepShiftJis,
+         {header, atLimit, belowLimit, leadLast + "\nstill the same line", "[moo]", atLimit}},
+    };
+    ExactText exact(text);
+    for (const Case &c : cases) {
+        DefinitionIndex *index = BuildDefinitionIndex(exact.data, c.step);
+        ASSERT_NE(index, nullptr);
+        EXPECT_EQ(LookUpLiterally(exact.data, c.step, atom), c.expected);
+        ExactBuffer buffer(atom);
+        Lines items;
+        DescriptionTree tree = {&items, Collect};
+        SetHeapFailureCountdown(0);
+        AddAtomDescriptionsFromIndex(index, buffer.data, &tree, (void *)&kTypes,
+                                     buffer.data + buffer.size);
+        SetHeapFailureCountdown(-1);
+        EXPECT_EQ(items, c.expected);
+        EXPECT_EQ(std::string(exact.data, text.size() + 1), text + '\0');
         FreeDefinitionIndex(index);
     }
 }

@@ -3,6 +3,7 @@
 // so the sanitizers catch any read past its final NUL.
 
 #include "defs/atom_descriptions.h"
+#include "defs/definition_index.h"
 #include "defs/definition_text.h"
 
 #include "atoms_test_support.h"
@@ -52,6 +53,18 @@ TEST(HardeningDefinitions, AHundredMegabytesOnOneLine)
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].size(), size);
     EXPECT_EQ(items[0].compare(0, 7, header), 0);
+
+    // The window's lookup goes through the index, which keeps so long a line
+    // in the text instead of copying it.
+    ASSERT_NE(DefinitionTextIndex, nullptr);
+    std::vector<std::string> indexed;
+    DescriptionTree tree = {&indexed, [](void *context, void *, const char *line) {
+                                ((std::vector<std::string> *)context)->push_back(line);
+                            }};
+    ExactBuffer buffer(Atom("moov"));
+    AddAtomDescriptions(buffer.data, buffer.size, &tree, 0, buffer.data + buffer.size);
+    EXPECT_TRUE(indexed == items);
+    EXPECT_EQ(DefinitionText[size], '\0');
 }
 
 TEST(HardeningDefinitions, LastByteIsAShiftJisLeadByte)
