@@ -1,12 +1,15 @@
 #pragma once
-// Shared fixtures of the atom and definition tests: atom byte builders, a
-// file service whose steps can fail, and the tree as kivra-dump prints it.
+// Shared fixtures of the atom and definition tests (and the hostile-file
+// benchmark): atom byte builders, a file service whose steps can fail, and
+// the tree as kivra-dump prints it.
 
+#include "atoms/atom_file.h"
 #include "atoms/atom_tree_memory.h"
 #include "platform/file_read.h"
 #include "platform/heap.h"
 
 #include <stdint.h>
+#include <stdio.h>
 #include <string>
 #include <vector>
 
@@ -38,6 +41,32 @@ inline Bytes AtomWithSize(uint32_t sizeField, const char *type, const Bytes &pay
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), payload.begin(), payload.end());
     return out;
+}
+
+// A chain of atoms each holding only the next: levels headers of type "nest".
+inline Bytes NestedAtoms(uint32_t levels)
+{
+    Bytes bytes;
+    bytes.reserve(8u * levels);
+    for (uint32_t i = 0; i < levels; i++) {
+        AppendBigEndian32(bytes, 8u * (levels - i));
+        bytes.insert(bytes.end(), {'n', 'e', 's', 't'});
+    }
+    return bytes;
+}
+
+// The whole file at path, or no bytes when it cannot be opened.
+inline Bytes ReadFileBytes(const char *path)
+{
+    Bytes bytes;
+    FILE *file = fopen(path, "rb");
+    if (file == 0)
+        return bytes;
+    int c;
+    while ((c = fgetc(file)) != EOF)
+        bytes.push_back((unsigned char)c);
+    fclose(file);
+    return bytes;
 }
 
 inline Bytes Join(std::initializer_list<Bytes> parts)
@@ -123,6 +152,17 @@ struct ScopedMemoryTree {
     ScopedMemoryTree(const ScopedMemoryTree &) = delete;
     ScopedMemoryTree &operator=(const ScopedMemoryTree &) = delete;
 };
+
+// Loads bytes as a file (the buffer is exactly the file's size) and returns
+// the tree as kivra-dump prints it.
+inline std::string LoadAndDump(const Bytes &bytes)
+{
+    FakeFile file;
+    file.content = bytes;
+    ScopedMemoryTree tree;
+    LoadAtomFileIntoTree(&tree.tree.service, &file.service, "f");
+    return DumpTree(tree.tree);
+}
 
 // Bytes copied into a heap block of exactly their size, so that the
 // sanitizers catch any read past the end.

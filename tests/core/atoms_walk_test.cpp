@@ -11,17 +11,6 @@
 
 namespace {
 
-// Loads bytes as a file (the buffer is exactly the file's size) and returns
-// the tree as kivra-dump prints it.
-std::string LoadAndDump(const Bytes &bytes)
-{
-    FakeFile file;
-    file.content = bytes;
-    ScopedMemoryTree tree;
-    LoadAtomFileIntoTree(&tree.tree.service, &file.service, "f");
-    return DumpTree(tree.tree);
-}
-
 // A full box (version/flags first) with some payload: a leaf for the walk.
 Bytes FullBox(const char *type, size_t payloadBytes)
 {

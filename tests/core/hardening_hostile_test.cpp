@@ -52,35 +52,11 @@ uint32_t CheckTree(const MemoryTree &tree)
     return atoms;
 }
 
-Bytes ReadSample()
-{
-    Bytes bytes;
-    FILE *file = fopen(KIVRA_SOURCE_DIR "/samples/sample.mp4", "rb");
-    if (file == 0)
-        return bytes;
-    int c;
-    while ((c = fgetc(file)) != EOF)
-        bytes.push_back((unsigned char)c);
-    fclose(file);
-    return bytes;
-}
-
 struct NoDefinitions {
     char *saved;
     NoDefinitions() : saved(DefinitionText) { DefinitionText = 0; }
     ~NoDefinitions() { DefinitionText = saved; }
 };
-
-Bytes NestedAtoms(uint32_t levels)
-{
-    Bytes bytes;
-    bytes.reserve(8u * levels);
-    for (uint32_t i = 0; i < levels; i++) {
-        AppendBigEndian32(bytes, 8u * (levels - i));
-        bytes.insert(bytes.end(), {'n', 'e', 's', 't'});
-    }
-    return bytes;
-}
 
 // A chain of atoms walked down to the depth limit, checked node by node.
 // Returns the number of atoms on the chain.
@@ -168,7 +144,7 @@ std::vector<std::string> AtomLines(const MemoryTree &tree)
 TEST(HardeningHostile, TheSampleCutAtEveryByte)
 {
     NoDefinitions none;
-    const Bytes sample = ReadSample();
+    const Bytes sample = ReadFileBytes(KIVRA_SOURCE_DIR "/samples/sample.mp4");
     ASSERT_GT(sample.size(), 1000u);
     FakeFile whole;
     whole.content = sample;
@@ -272,13 +248,11 @@ TEST(HardeningHostile, BrokenSizeFieldsAtEveryLevel)
 TEST(HardeningHostile, SizeZeroAtTopLevelRunsToTheEndOfTheFile)
 {
     NoDefinitions none;
-    FakeFile file;
-    file.content = Join({Atom("ftyp", Raw({'i', 's', 'o', 'm'})), AtomWithSize(0, "mdat", Bytes(20, 0x41))});
-    ScopedMemoryTree tree;
-    LoadAtomFileIntoTree(&tree.tree.service, &file.service, "f");
-    EXPECT_EQ(DumpTree(tree.tree), "f\n"
-                                   "  ftyp (+0x00000000:4[0x4])\n"
-                                   "  mdat (+0x0000000C:20[0x14])\n");
+    EXPECT_EQ(LoadAndDump(Join({Atom("ftyp", Raw({'i', 's', 'o', 'm'})),
+                                AtomWithSize(0, "mdat", Bytes(20, 0x41))})),
+              "f\n"
+              "  ftyp (+0x00000000:4[0x4])\n"
+              "  mdat (+0x0000000C:20[0x14])\n");
 }
 
 TEST(HardeningHostile, SixtyFourBitSizeAtomEndsItsRange)
@@ -288,20 +262,14 @@ TEST(HardeningHostile, SixtyFourBitSizeAtomEndsItsRange)
     // knows no such header and shows nothing from there on.
     Bytes large = AtomWithSize(1, "mdat", Raw({0, 0, 0, 0, 0, 0, 0, 40}));
     large.resize(40, 0xAB);
-    FakeFile file;
-    file.content = Join({Atom("ftyp", Raw({'i', 's', 'o', 'm'})), large, Atom("free")});
-    ScopedMemoryTree tree;
-    LoadAtomFileIntoTree(&tree.tree.service, &file.service, "f");
-    EXPECT_EQ(DumpTree(tree.tree), "f\n  ftyp (+0x00000000:4[0x4])\n");
+    EXPECT_EQ(LoadAndDump(Join({Atom("ftyp", Raw({'i', 's', 'o', 'm'})), large, Atom("free")})),
+              "f\n  ftyp (+0x00000000:4[0x4])\n");
     // The same inside a container.
-    FakeFile nested;
-    nested.content = Join({Atom("moov", Join({Atom("mvhd"), large})), Atom("free")});
-    ScopedMemoryTree tree2;
-    LoadAtomFileIntoTree(&tree2.tree.service, &nested.service, "f");
-    EXPECT_EQ(DumpTree(tree2.tree), "f\n"
-                                    "  moov (+0x00000000:48[0x30])\n"
-                                    "    mvhd (+0x00000008:0[0x0])\n"
-                                    "  free (+0x00000038:0[0x0])\n");
+    EXPECT_EQ(LoadAndDump(Join({Atom("moov", Join({Atom("mvhd"), large})), Atom("free")})),
+              "f\n"
+              "  moov (+0x00000000:48[0x30])\n"
+              "    mvhd (+0x00000008:0[0x0])\n"
+              "  free (+0x00000038:0[0x0])\n");
 }
 
 TEST(HardeningHostile, NonPrintableTypeMidRangeEndsThatRangeOnly)
@@ -313,14 +281,12 @@ TEST(HardeningHostile, NonPrintableTypeMidRangeEndsThatRangeOnly)
         Bytes broken = AtomWithSize(8, "xxxx");
         for (int i = 0; i < 4; i++)
             broken[4 + i] = bad[i];
-        FakeFile file;
-        file.content = Join({Atom("moov", Join({Atom("mvhd"), broken, Atom("trak")})), Atom("free")});
-        ScopedMemoryTree tree;
-        LoadAtomFileIntoTree(&tree.tree.service, &file.service, "f");
-        EXPECT_EQ(DumpTree(tree.tree), "f\n"
-                                       "  moov (+0x00000000:24[0x18])\n"
-                                       "    mvhd (+0x00000008:0[0x0])\n"
-                                       "  free (+0x00000020:0[0x0])\n");
+        EXPECT_EQ(LoadAndDump(Join({Atom("moov", Join({Atom("mvhd"), broken, Atom("trak")})),
+                                    Atom("free")})),
+                  "f\n"
+                  "  moov (+0x00000000:24[0x18])\n"
+                  "    mvhd (+0x00000008:0[0x0])\n"
+                  "  free (+0x00000020:0[0x0])\n");
     }
 }
 

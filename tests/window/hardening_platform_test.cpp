@@ -114,6 +114,18 @@ protected:
         while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
             DispatchMessageA(&message);
     }
+
+    // Brings the deepest item into view, which expands the whole chain, and
+    // selects and paints it; then empties the tree.
+    void ExpandPaintAndEmpty(HTREEITEM deepest)
+    {
+        SendMessageA(tree, TVM_ENSUREVISIBLE, 0, (LPARAM)deepest);
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)deepest);
+        UpdateWindow(tree);
+        Pump();
+        SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
+        EXPECT_EQ(Count(), 0);
+    }
 };
 
 // How deep the tree view gets: the walk stops descending at
@@ -141,13 +153,7 @@ TEST_F(TreeHost, DeepNestingStopsAtADepthTheTreeViewSurvives)
         depth++;
     }
     EXPECT_EQ(depth, expected);
-    // Bringing the deepest item into view expands the whole chain.
-    SendMessageA(tree, TVM_ENSUREVISIBLE, 0, (LPARAM)item);
-    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
-    UpdateWindow(tree);
-    Pump();
-    SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
-    EXPECT_EQ(Count(), 0);
+    ExpandPaintAndEmpty(item);
     DeleteFileA(path.c_str());
 }
 
@@ -170,13 +176,7 @@ TEST_F(TreeHost, TreeViewSurvivesTwiceTheDepthLimit)
         ASSERT_NE(parent, (HTREEITEM)NULL) << i;
     }
     EXPECT_EQ(Count(), (LRESULT)levels);
-    // Bringing the deepest item into view expands the whole chain.
-    SendMessageA(tree, TVM_ENSUREVISIBLE, 0, (LPARAM)parent);
-    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)parent);
-    UpdateWindow(tree);
-    Pump();
-    SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
-    EXPECT_EQ(Count(), 0);
+    ExpandPaintAndEmpty(parent);
 }
 
 // A file too large for a 32-bit address space: a sparse 3 GiB file of
