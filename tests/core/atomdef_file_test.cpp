@@ -3,9 +3,13 @@
 // The file's convention, which these checks hold it to:
 //  - every line is printable ASCII (0x20-0x7E), so it reads the same in every
 //    code page;
-//  - a section is a header line "[name] Title", then one to four description
+//  - a section is a header line "[name] Title", then one to three description
 //    lines, then one empty line; lines before the first header are notes for
 //    people editing the file and are never shown;
+//  - sections stand in groups: each group opens with one note line
+//    "Group: ..." between empty lines, outside any section, so it is never
+//    shown; every section belongs to a group;
+//  - no line is longer than 100 characters;
 //  - so a header line always follows an empty line (or starts the file): a
 //    "[" line right under a description line is a description line that
 //    would be taken for a header by mistake.
@@ -26,7 +30,9 @@
 
 namespace {
 
-const size_t maximumBodyLines = 4;
+const size_t maximumBodyLines = 3;
+const size_t maximumLineLength = 100;
+const char groupNotePrefix[] = "Group: ";
 
 // Splits text into lines with ReadDefinitionLine, as the program reads it.
 std::vector<std::string> ReadLines(const std::string &text)
@@ -64,6 +70,7 @@ std::vector<std::string> CheckDefinitionLines(const std::vector<std::string> &li
     std::vector<std::string> problems;
     std::map<std::string, size_t> firstHeaderLine;
     bool seenHeader = false;
+    bool seenGroup = false;
     bool inBody = false;      // after a header, before the empty line that ends it
     size_t bodyLines = 0;
     size_t headerIndex = 0;
@@ -72,7 +79,7 @@ std::vector<std::string> CheckDefinitionLines(const std::vector<std::string> &li
         if (inBody && bodyLines == 0)
             problems.push_back(Where(headerIndex) + "section has no description line");
         if (inBody && bodyLines > maximumBodyLines)
-            problems.push_back(Where(headerIndex) + "section has more than four description lines");
+            problems.push_back(Where(headerIndex) + "section has more than three description lines");
         inBody = false;
     };
 
@@ -86,15 +93,25 @@ std::vector<std::string> CheckDefinitionLines(const std::vector<std::string> &li
                 break;
             }
         }
+        if (line.size() > maximumLineLength)
+            problems.push_back(Where(i) + "line is longer than " +
+                               std::to_string(maximumLineLength) + " characters");
         if (line.empty()) {
             endSection();
             continue;
         }
         if (line[0] != '[') {
-            if (inBody)
+            bool isNote = line.compare(0, sizeof groupNotePrefix - 1, groupNotePrefix) == 0;
+            if (inBody) {
                 bodyLines++;
-            else if (seenHeader)
+            } else if (isNote && (i == 0 || lines[i - 1].empty()) &&
+                       (i + 1 == lines.size() || lines[i + 1].empty())) {
+                seenGroup = true;
+            } else if (isNote) {
+                problems.push_back(Where(i) + "group note without an empty line before and after");
+            } else if (seenHeader) {
                 problems.push_back(Where(i) + "text outside any section is never shown");
+            }
             continue;
         }
 
@@ -103,6 +120,8 @@ std::vector<std::string> CheckDefinitionLines(const std::vector<std::string> &li
             problems.push_back(Where(i) + "\"[\" line right under a description line: "
                                "a description starting with \"[\", or a missing empty line");
         endSection();
+        if (!seenGroup && !seenHeader)
+            problems.push_back(Where(i) + "section before the first group note");
         seenHeader = true;
         inBody = true;
         bodyLines = 0;
@@ -182,23 +201,29 @@ TEST(AtomDefChecks, EachFaultInAFixtureIsReported)
         size_t count;          // how many messages in all
     };
     const Case cases[] = {
-        {"non-ASCII byte in a body", "[moov] Movie Box\nIn caf\xE9.\n\n", "byte 0xE9", 1},
-        {"tab in a body", "[moov] Movie Box\nA\tB\n\n", "byte 0x09", 1},
-        {"name with a byte no type has", "[\xA9nam] Title\nText.\n\n", "can never match", 2},
-        {"name with a control byte", "[mo\x01v] Movie\nText.\n\n", "can never match", 2},
-        {"duplicate section", "[moov] A\nx\n\n[trak] B\ny\n\n[moov] C\nz\n\n", "repeats the one on line 1", 1},
-        {"duplicate longer name", "[ftypisom] A\nx\n\n[ftypisom] B\ny\n\n", "repeats the one on line 1", 1},
-        {"body line starting with [", "[moov] Movie Box\nHolds tracks.\n[trak] is its child.\n\n",
+        {"non-ASCII byte in a body", "Group: G.\n\n[moov] Movie Box\nIn caf\xE9.\n\n", "byte 0xE9", 1},
+        {"tab in a body", "Group: G.\n\n[moov] Movie Box\nA\tB\n\n", "byte 0x09", 1},
+        {"name with a byte no type has", "Group: G.\n\n[\xA9nam] Title\nText.\n\n", "can never match", 2},
+        {"name with a control byte", "Group: G.\n\n[mo\x01v] Movie\nText.\n\n", "can never match", 2},
+        {"duplicate section", "Group: G.\n\n[moov] A\nx\n\n[trak] B\ny\n\n[moov] C\nz\n\n", "repeats the one on line 3", 1},
+        {"duplicate longer name", "Group: G.\n\n[ftypisom] A\nx\n\n[ftypisom] B\ny\n\n", "repeats the one on line 3", 1},
+        {"body line starting with [", "Group: G.\n\n[moov] Movie Box\nHolds tracks.\n[trak] is its child.\n\n",
          "right under a description line", 2},
-        {"missing empty line between sections", "[moov] A\nx\n[trak] B\ny\n\n",
+        {"missing empty line between sections", "Group: G.\n\n[moov] A\nx\n[trak] B\ny\n\n",
          "right under a description line", 1},
-        {"header without description", "[moov] Movie Box\n\n[trak] B\ny\n\n", "no description line", 1},
-        {"header at the end of the text", "[moov] A\nx\n\n[trak] B\n", "no description line", 1},
-        {"five description lines", "[moov] A\n1\n2\n3\n4\n5\n\n", "more than four", 1},
-        {"stray text after a section", "[moov] A\nx\n\nforgotten\n\n", "never shown", 1},
-        {"no closing bracket", "[moov Movie Box\nx\n\n", "no closing", 1},
-        {"no title", "[moov]\nx\n\n", "no title", 1},
-        {"empty name", "[] All\nx\n\n", "matches every atom", 1},
+        {"header without description", "Group: G.\n\n[moov] Movie Box\n\n[trak] B\ny\n\n", "no description line", 1},
+        {"header at the end of the text", "Group: G.\n\n[moov] A\nx\n\n[trak] B\n", "no description line", 1},
+        {"four description lines", "Group: G.\n\n[moov] A\n1\n2\n3\n4\n\n", "more than three", 1},
+        {"stray text after a section", "Group: G.\n\n[moov] A\nx\n\nforgotten\n\n", "never shown", 1},
+        {"no closing bracket", "Group: G.\n\n[moov Movie Box\nx\n\n", "no closing", 1},
+        {"no title", "Group: G.\n\n[moov]\nx\n\n", "no title", 1},
+        {"empty name", "Group: G.\n\n[] All\nx\n\n", "matches every atom", 1},
+        {"section before any group note", "[moov] A\nx\n\nGroup: G.\n\n[trak] B\ny\n\n",
+         "before the first group note", 1},
+        {"group note inside a run of text", "Group: G.\n\n[moov] A\nx\n\nGroup: H.\nmore\n\n",
+         "without an empty line", 2},
+        {"line of 101 characters", "Group: G.\n\n[moov] A\n" + std::string(101, 'x') + "\n\n",
+         "longer than 100", 1},
     };
     for (const Case &c : cases) {
         std::vector<std::string> problems = CheckDefinitionLines(ReadLines(c.text));
@@ -210,9 +235,14 @@ TEST(AtomDefChecks, EachFaultInAFixtureIsReported)
 TEST(AtomDefChecks, AFileFollowingTheConventionPasses)
 {
     const char *texts[] = {
-        "notes for editors\n\n[moov] Movie Box\nHolds tracks.\n\n[ftypisom] Brand isom\nBaseline.\n\n",
-        "[moov] A\r\n1\r\n2\r\n3\r\n4\r\n\r\n\r\n[mo] Prefix\r\nBoth moov and moof.\r\n",
-        "[url ] Data Entry URL Box\nA type with a blank.\n\n[.10] Text\nPrefix of three.\n\n",
+        "notes for editors\n\nGroup: Boxes.\n\n[moov] Movie Box\nHolds tracks.\n\n"
+        "Group: Brands.\n\n[ftypisom] Brand isom\nBaseline.\n\n",
+        "Group: A.\r\n\r\n[moov] A\r\n1\r\n2\r\n3\r\n\r\n\r\n[mo] Prefix\r\nBoth moov and moof.\r\n",
+        "Group: Codes with blanks.\n\n[url ] Data Entry URL Box\nA type with a blank.\n\n"
+        "[.10] Text\nPrefix of three.\n\n",
+        // The longest line allowed.
+        "Group: G.\n\n[moov] A\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+        "xxxxxxxxxxxxxxxxxxxxxxxx\n\n",
     };
     for (const char *text : texts)
         EXPECT_EQ(Joined(CheckDefinitionLines(ReadLines(text))), "") << text;
