@@ -108,6 +108,13 @@ if have ffmpeg; then
   ff hap.mov -f lavfi -i testsrc=size=64x48:rate=10:duration=1 -c:v hap
   ff dv.mov -f lavfi -i testsrc=size=720x576:rate=25:duration=0.2 -c:v dvvideo -pix_fmt yuv420p
   ff mp2.mov $audio -c:a mp2
+  ff surround.mov $audio -af "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0" -c:a aac
+  ff avc3.mp4 $video $h264 -tag:v avc3 -movflags +negative_cts_offsets
+  ff alpha.mov $video -c:v prores_ks -profile:v 4444 -pix_fmt yuva444p10le
+  ff gamma.mov $video $h264 -movflags +write_gama+write_colr -color_trc bt709
+  ff mpeg4.mp4 $video -c:v mpeg4 $audio -c:a libmp3lame
+  ff raw.mov $video -c:v rawvideo -pix_fmt rgb24
+  ff v210.mov $video -c:v v210
   ff text.mp4 $video -i "$work/subtitles.srt" $h264 -c:s mov_text
   ff hdr.mp4 $video -c:v libx265 -x265-params log-level=none -tag:v hvc1 \
     -color_primaries bt2020 -color_trc smpte2084 -colorspace bt2020nc
@@ -153,13 +160,16 @@ if have gst-launch-1.0; then
   writers=$((writers + 1))
   v="videotestsrc num-buffers=10 ! video/x-raw,width=64,height=48,framerate=10/1"
   a="audiotestsrc num-buffers=10 ! audioconvert"
-  gst gst-mp4mux.mp4 $v ! x264enc ! h264parse ! mp4mux name=m ! filesink location="$out/gst-mp4mux.mp4" \
+  gst gst-mp4mux.mp4 $v ! x264enc ! h264parse ! mp4mux name=m \
+    ! filesink location="$out/gst-mp4mux.mp4" \
     $a ! avenc_aac ! aacparse ! m.
-  gst gst-qtmux.mov $v ! x264enc ! h264parse ! qtmux name=m ! filesink location="$out/gst-qtmux.mov" \
+  gst gst-qtmux.mov $v ! x264enc ! h264parse ! qtmux name=m \
+    ! filesink location="$out/gst-qtmux.mov" \
     $a ! lamemp3enc ! mpegaudioparse ! m.
   gst gst-fragmented.mp4 $v ! x264enc ! h264parse ! mp4mux fragment-duration=300 \
     ! filesink location="$out/gst-fragmented.mp4"
-  gst gst-3gpp.3gp videotestsrc num-buffers=10 ! video/x-raw,width=176,height=144,framerate=10/1 ! avenc_h263 ! 3gppmux name=m ! filesink location="$out/gst-3gpp.3gp" \
+  gst gst-3gpp.3gp videotestsrc num-buffers=10 ! video/x-raw,width=176,height=144,framerate=10/1 \
+    ! avenc_h263 ! 3gppmux name=m ! filesink location="$out/gst-3gpp.3gp" \
     audiotestsrc num-buffers=10 ! audioconvert ! audioresample ! audio/x-raw,rate=8000,channels=1 \
     ! amrnbenc ! m.
   gst gst-mj2.mj2 $v ! openjpegenc ! mj2mux ! filesink location="$out/gst-mj2.mj2"
@@ -169,6 +179,10 @@ if have gst-launch-1.0; then
   gst gst-alac.m4a $a ! avenc_alac ! mp4mux ! filesink location="$out/gst-alac.m4a"
   gst gst-hevc.mp4 $v ! x265enc ! h265parse ! mp4mux ! filesink location="$out/gst-hevc.mp4"
   gst gst-vp9.mp4 $v ! vp9enc deadline=1 ! mp4mux ! filesink location="$out/gst-vp9.mp4"
+  gst gst-prores.mov $v ! avenc_prores ! qtmux ! filesink location="$out/gst-prores.mov"
+  gst gst-jpeg.mov $v ! jpegenc ! qtmux ! filesink location="$out/gst-jpeg.mov"
+  gst gst-pcm.mov $a ! audio/x-raw,format=S16LE ! qtmux ! filesink location="$out/gst-pcm.mov"
+  gst gst-mp3.mp4 $a ! lamemp3enc ! mp4mux faststart=true ! filesink location="$out/gst-mp3.mp4"
   gst gst-ac3.mp4 $a ! avenc_ac3 ! mp4mux ! filesink location="$out/gst-ac3.mp4"
 else
   echo "atomdef_coverage: gst-launch-1.0 not installed, its files skipped"
@@ -184,6 +198,12 @@ if have heif-enc && [ -s "$image" ]; then
     || note_failure heif-enc thumb.heic
   heif-enc -q 50 -o "$out/two.heic" "$image" "$image" >"$work/two.heic.log" 2>&1 \
     || note_failure heif-enc two.heic
+  ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=64x64:rate=1:duration=1 -frames:v 1 \
+    -vf "format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='X*4'" "$work/alpha.png" >/dev/null 2>&1
+  heif-enc -q 50 -o "$out/alpha.heic" "$work/alpha.png" >"$work/alpha.heic.log" 2>&1 \
+    || note_failure heif-enc alpha.heic
+  heif-enc -L -p chroma=444 -o "$out/lossless.heic" "$image" >"$work/lossless.heic.log" 2>&1 \
+    || note_failure heif-enc lossless.heic
   heif-enc -A -q 50 -o "$out/heif-enc.avif" "$image" >"$work/heif-enc.avif.log" 2>&1 \
     || note_failure heif-enc heif-enc.avif
 elif ! have heif-enc; then
@@ -194,6 +214,12 @@ if have avifenc && [ -s "$image" ]; then
   writers=$((writers + 1))
   avifenc -s 10 "$image" "$out/avifenc.avif" >"$work/avifenc.avif.log" 2>&1 \
     || note_failure avifenc avifenc.avif
+  if [ -s "$work/alpha.png" ]; then
+    avifenc -s 10 "$work/alpha.png" "$out/alpha.avif" >"$work/alpha.avif.log" 2>&1 \
+      || note_failure avifenc alpha.avif
+  fi
+  avifenc -s 10 -l "$image" "$out/lossless.avif" >"$work/lossless.avif.log" 2>&1 \
+    || note_failure avifenc lossless.avif
   if have ffmpeg; then
     ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=64x48:rate=5:duration=0.6 \
       -pix_fmt yuv420p "$work/frames.y4m" >/dev/null 2>&1
@@ -256,6 +282,10 @@ if have exiftool && [ -s "$source_mp4" ]; then
     exiftool -q -o "$out/exiftool.mov" -XMP-dc:Title=Title -Keys:Title=Title \
       -Keys:Make=Make -Keys:GPSCoordinates="10 20 30" "$out/movie.mov" \
       >"$work/exiftool.mov.log" 2>&1 || note_failure exiftool exiftool.mov
+  fi
+  if [ -s "$out/still.heic" ]; then
+    exiftool -q -o "$out/exiftool.heic" -XMP-dc:Title=Title -Exif:Artist=Artist \
+      "$out/still.heic" >"$work/exiftool.heic.log" 2>&1 || note_failure exiftool exiftool.heic
   fi
 elif ! have exiftool; then
   echo "atomdef_coverage: exiftool not installed, its files skipped"
