@@ -312,10 +312,16 @@ TEST_F(ShippedAtomDef, DescribesTheBoxesEveryViewerMeets)
 // ---------------------------------------------------------------------------
 // Registry coverage: every code of the MP4 registration authority's lists
 // that the byte walk can show (box-family codes, matched by a section of that
-// exact name) and every brand (matched by [ftypXXXX]) is described, or named
-// in the left-out list with the reason.
+// exact name), every brand (matched by [ftypXXXX]) and every sample entry
+// type is described, or named in the left-out list with the reason.
 
 const char kBrandsFile[] = "brands";
+// Sample entry types: stsd's entry count comes before its entries, so they
+// seldom show as atoms and have no mark of their own.
+bool IsSampleEntryFile(const std::string &file)
+{
+    return file == "sample-entries" || file == "sample-entries-qt";
+}
 const double kCoverageMark = 0.95;
 
 struct RegistryCode {
@@ -406,6 +412,7 @@ std::string SectionFor(const RegistryCode &code)
 struct Coverage {
     std::set<std::string> boxCodes, boxDescribed;      // distinct codes of the box family
     std::set<std::string> brandCodes, brandDescribed;  // distinct brands
+    std::set<std::string> entryCodes, entryDescribed;  // distinct sample entry types
     std::vector<std::string> problems;
 };
 
@@ -420,12 +427,14 @@ Coverage CheckRegistryCoverage(const std::set<std::string> &sections,
     std::set<std::string> reported;
     for (const RegistryCode &code : codes) {
         bool brand = code.file == kBrandsFile;
+        bool entry = IsSampleEntryFile(code.file);
         std::string key = code.file + " " + code.code;
         listedKeys.insert(key);
         bool described = sections.count(SectionFor(code)) != 0;
-        (brand ? c.brandCodes : c.boxCodes).insert(code.code);
+        (brand ? c.brandCodes : entry ? c.entryCodes : c.boxCodes).insert(code.code);
         if (described)
-            (brand ? c.brandDescribed : c.boxDescribed).insert(code.code);
+            (brand ? c.brandDescribed : entry ? c.entryDescribed : c.boxDescribed)
+                .insert(code.code);
         if (!described && leftOutKeys.count(key) == 0 && reported.insert(key).second)
             c.problems.push_back(key + ": neither described nor listed as left out");
     }
@@ -507,16 +516,20 @@ TEST(RegistryCoverage, CountsDistinctCodesAgainstTheMarks)
 {
     std::vector<std::string> problems;
     std::vector<RegistryCode> codes = ParseRegistryCodes(
-        {"boxes moov", "track-references moov", "boxes trak", "brands isom", "brands mp42"},
+        {"boxes moov", "track-references moov", "boxes trak", "brands isom", "brands mp42",
+         "sample-entries avc1", "sample-entries-qt avc1", "sample-entries-qt rpza"},
         &problems);
     std::vector<LeftOutCode> leftOut =
-        ParseLeftOutCodes({"boxes trak reason", "brands mp42 reason"}, &problems);
-    Coverage c = CheckRegistryCoverage({"moov", "ftypisom"}, codes, leftOut);
+        ParseLeftOutCodes({"boxes trak reason", "brands mp42 reason",
+                           "sample-entries-qt rpza reason"}, &problems);
+    Coverage c = CheckRegistryCoverage({"moov", "ftypisom", "avc1"}, codes, leftOut);
     EXPECT_EQ(Joined(problems) + Joined(c.problems), "");
     EXPECT_EQ(c.boxCodes.size(), 2u);
     EXPECT_EQ(c.boxDescribed.size(), 1u);
     EXPECT_EQ(c.brandCodes.size(), 2u);
     EXPECT_EQ(c.brandDescribed.size(), 1u);
+    EXPECT_EQ(c.entryCodes.size(), 2u);
+    EXPECT_EQ(c.entryDescribed.size(), 1u);
 }
 
 bool ReadListFile(const char *name, std::vector<std::string> *lines, std::string *path)
@@ -552,13 +565,15 @@ TEST_F(ShippedAtomDef, DescribesTheRegistryCodesOrNamesThoseLeftOut)
     // The list is the whole registry snapshot, not a part of it.
     EXPECT_EQ(c.boxCodes.size(), 599u) << codesPath;
     EXPECT_EQ(c.brandCodes.size(), 280u) << codesPath;
+    EXPECT_EQ(c.entryCodes.size(), 241u) << codesPath;
     EXPECT_GE((double)c.boxDescribed.size(), kCoverageMark * (double)c.boxCodes.size())
         << c.boxDescribed.size() << " of " << c.boxCodes.size() << " box-family codes";
     EXPECT_GE((double)c.brandDescribed.size(), kCoverageMark * (double)c.brandCodes.size())
         << c.brandDescribed.size() << " of " << c.brandCodes.size() << " brands";
-    printf("atom.def describes %zu of %zu box-family codes and %zu of %zu brands\n",
+    printf("atom.def describes %zu of %zu box-family codes, %zu of %zu brands and %zu of %zu "
+           "sample entry types\n",
            c.boxDescribed.size(), c.boxCodes.size(), c.brandDescribed.size(),
-           c.brandCodes.size());
+           c.brandCodes.size(), c.entryDescribed.size(), c.entryCodes.size());
 }
 
 }  // namespace
