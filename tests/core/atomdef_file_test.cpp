@@ -570,10 +570,13 @@ TEST_F(ShippedAtomDef, DescribesTheRegistryCodesOrNamesThoseLeftOut)
         << c.boxDescribed.size() << " of " << c.boxCodes.size() << " box-family codes";
     EXPECT_GE((double)c.brandDescribed.size(), kCoverageMark * (double)c.brandCodes.size())
         << c.brandDescribed.size() << " of " << c.brandCodes.size() << " brands";
-    printf("atom.def describes %zu of %zu box-family codes, %zu of %zu brands and %zu of %zu "
-           "sample entry types\n",
-           c.boxDescribed.size(), c.boxCodes.size(), c.brandDescribed.size(),
-           c.brandCodes.size(), c.entryDescribed.size(), c.entryCodes.size());
+    std::string summary = "atom.def describes " + std::to_string(c.boxDescribed.size()) +
+                          " of " + std::to_string(c.boxCodes.size()) + " box-family codes, " +
+                          std::to_string(c.brandDescribed.size()) + " of " +
+                          std::to_string(c.brandCodes.size()) + " brands and " +
+                          std::to_string(c.entryDescribed.size()) + " of " +
+                          std::to_string(c.entryCodes.size()) + " sample entry types";
+    printf("%s\n", summary.c_str());
 }
 
 }  // namespace
