@@ -4,8 +4,8 @@
 //  - every line is printable ASCII (0x20-0x7E), so it reads the same in every
 //    code page;
 //  - a section is a header line "[name] Title", then one to three description
-//    lines, then one empty line; lines before the first header are notes for
-//    people editing the file and are never shown;
+//    lines, then exactly one empty line; lines before the first header are
+//    notes for people editing the file and are never shown;
 //  - sections stand in groups: each group opens with one note line
 //    "Group: ..." between empty lines, outside any section, so it is never
 //    shown; every section belongs to a group;
@@ -97,6 +97,8 @@ std::vector<std::string> CheckDefinitionLines(const std::vector<std::string> &li
             problems.push_back(Where(i) + "line is longer than " +
                                std::to_string(maximumLineLength) + " characters");
         if (line.empty()) {
+            if (i > 0 && lines[i - 1].empty())
+                problems.push_back(Where(i) + "more than one empty line in a row");
             endSection();
             continue;
         }
@@ -222,6 +224,8 @@ TEST(AtomDefChecks, EachFaultInAFixtureIsReported)
          "before the first group note", 1},
         {"group note inside a run of text", "Group: G.\n\n[moov] A\nx\n\nGroup: H.\nmore\n\n",
          "without an empty line", 2},
+        {"two empty lines after a section", "Group: G.\n\n[moov] A\nx\n\n\n[trak] B\ny\n\n",
+         "more than one empty line", 1},
         {"line of 101 characters", "Group: G.\n\n[moov] A\n" + std::string(101, 'x') + "\n\n",
          "longer than 100", 1},
     };
@@ -237,7 +241,7 @@ TEST(AtomDefChecks, AFileFollowingTheConventionPasses)
     const char *texts[] = {
         "notes for editors\n\nGroup: Boxes.\n\n[moov] Movie Box\nHolds tracks.\n\n"
         "Group: Brands.\n\n[ftypisom] Brand isom\nBaseline.\n\n",
-        "Group: A.\r\n\r\n[moov] A\r\n1\r\n2\r\n3\r\n\r\n\r\n[mo] Prefix\r\nBoth moov and moof.\r\n",
+        "Group: A.\r\n\r\n[moov] A\r\n1\r\n2\r\n3\r\n\r\n[mo] Prefix\r\nBoth moov and moof.\r\n",
         "Group: Codes with blanks.\n\n[url ] Data Entry URL Box\nA type with a blank.\n\n"
         "[.10] Text\nPrefix of three.\n\n",
         // The longest line allowed.
