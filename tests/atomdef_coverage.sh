@@ -115,6 +115,9 @@ if have ffmpeg; then
   ff mpeg4.mp4 $video -c:v mpeg4 $audio -c:a libmp3lame
   ff raw.mov $video -c:v rawvideo -pix_fmt rgb24
   ff v210.mov $video -c:v v210
+  # Track roles become kind boxes, whose scheme URI the walk shows as an atom.
+  ff kind.mp4 $audio $audio -map 0 -map 1 $aac -disposition:a:0 default+captions \
+    -disposition:a:1 comment+descriptions
   ff text.mp4 $video -i "$work/subtitles.srt" $h264 -c:s mov_text
   ff hdr.mp4 $video -c:v libx265 -x265-params log-level=none -tag:v hvc1 \
     -color_primaries bt2020 -color_trc smpte2084 -colorspace bt2020nc
