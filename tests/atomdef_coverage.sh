@@ -138,6 +138,22 @@ if have ffmpeg; then
   ff ipod.m4v $video $audio $h264 $aac
   ff still.avif -f lavfi -i testsrc=size=64x48:rate=1:duration=1 -frames:v 1 \
     -c:v libaom-av1 -cpu-used 8
+  # The QuickTime muxer takes many more codecs; one short file each.
+  for codec in gif tiff targa cinepak rpza h261 jpeg2000 utvideo ffv1 huffyuv r210 v410 \
+               pcm_s8 pcm_u8 pcm_s16be pcm_s32le pcm_f64be pcm_alaw libgsm libspeex \
+               adpcm_ms libmp3lame g722 libvorbis ac3 eac3 dca; do
+    case "$codec" in
+      gif|tiff|targa|cinepak|utvideo|ffv1|r210|v410) args="$video -c:v $codec" ;;
+      rpza) args="$video -c:v rpza -pix_fmt rgb555be" ;;
+      h261) args="-f lavfi -i testsrc=size=176x144:rate=10:duration=1 -c:v h261" ;;
+      huffyuv) args="$video -c:v huffyuv -pix_fmt yuv422p" ;;
+      jpeg2000) args="$video -c:v jpeg2000" ;;
+      pcm_alaw|libgsm) args="$audio -c:a $codec -ar 8000" ;;
+      dca) args="$audio -c:a dca -strict -2 -ar 48000" ;;
+      *) args="$audio -c:a $codec" ;;
+    esac
+    ff "codec-$codec.mov" $args
+  done
   ff hls.m3u8 $video $h264 -f hls -hls_segment_type fmp4 -hls_time 1 \
     -hls_fmp4_init_filename hls-init.mp4 -hls_segment_filename "$out/hls-%d.m4s"
   rm -f "$out/hls.m3u8"
