@@ -8,7 +8,7 @@
 // Two trees: the in-memory tree (copies every text, as a tree view does) and
 // a tree that only counts. Prints ns per atom and the Index / Floor ratio.
 
-#include "atoms/atom_tree_memory.h"
+#include "tests/support/atom_tree_memory.h"
 #include "atoms/atom_walk.h"
 #include "defs/definition_index.h"
 #include "defs/definition_text.h"
@@ -133,12 +133,16 @@ Fixture *SetUp(uint32_t atoms)
     return f;
 }
 
-void LoadDefinitions()
+// With withIndex 0 the heap gives out after the text's block, so that the
+// text loads without its index and the lookup scans it line by line.
+void LoadDefinitions(int withIndex)
 {
     std::string text = GenerateDefinitionText(300);
     std::string path = "/tmp/kivra-bench-" + std::to_string(getpid()) + "-atom.def";
     WriteGeneratedFile(path, text.data(), text.size());
+    SetHeapFailureCountdown(withIndex ? -1 : 1);
     LoadDefinitionTextFromPath(path.c_str());
+    SetHeapFailureCountdown(-1);
     remove(path.c_str());
 }
 
@@ -167,16 +171,13 @@ void BM_WalkDescribe(benchmark::State &state)
     const uint32_t atoms = (uint32_t)state.range(0);
     const Mode mode = (Mode)state.range(1);
     const TreeKind kind = (TreeKind)state.range(2);
-    LoadDefinitions();
+    LoadDefinitions(mode != LITERAL);
     Fixture *f = SetUp(atoms);
     if (mode == WALK_ONLY) {
         FreeDefinitionText();
-    } else if (mode == LITERAL) {
-        // Without an index the lookup scans the text line by line.
-        FreeDefinitionIndex(DefinitionTextIndex);
-        DefinitionTextIndex = nullptr;
-    } else if (DefinitionTextIndex == nullptr) {
-        state.SkipWithError("no definition index");
+    } else if (DefinitionText == nullptr || (DefinitionTextIndex() != nullptr) != (mode != LITERAL)) {
+        state.SkipWithError(mode == LITERAL ? "the definition text did not load without its index"
+                                            : "no definition index");
         return;
     }
     MemoryTree memory;

@@ -14,19 +14,14 @@
 // would, without reading the text or allocating a line per atom. The whole
 // index is one heap block.
 //
-// The index refers to the text it was built from: free the index before the
-// text. While a long line is inserted, the byte that ends it in the text reads
-// NUL; it is put back before the lookup returns.
+// The index refers to the text it was built from, which it never writes:
+// free the index before the text. A long line is copied into a heap block of
+// its own while it is inserted (only hostile files have such lines).
 struct DefinitionIndex;
-
-// The index of DefinitionText, made by the definition loaders with the
-// platform's step, or NULL (no text, or no room for the index: the lookup
-// then scans the text line by line).
-extern DefinitionIndex *DefinitionTextIndex;
 
 // Builds the index of a NUL-terminated text as stepped through with step.
 // Returns NULL when text is NULL or the block cannot be allocated.
-DefinitionIndex *BuildDefinitionIndex(char *text, CharStep step);
+DefinitionIndex *BuildDefinitionIndex(const char *text, CharStep step);
 
 void FreeDefinitionIndex(DefinitionIndex *index);
 
@@ -38,7 +33,9 @@ const char *DefinitionIndexText(const DefinitionIndex *index);
 
 // Inserts under item the lines of every section of the indexed text whose
 // name matches the atom, in file order, as AddAtomDescriptionsFromText does
-// for the same text and step when every line can be allocated.
+// for the same text and step when every line can be allocated. When a long
+// line's block cannot be allocated the lookup stops there, as the
+// line-by-line lookup does.
 void AddAtomDescriptionsFromIndex(const DefinitionIndex *index, const unsigned char *atom,
                                   const DescriptionTree *tree, void *item,
                                   const unsigned char *bufferEnd);

@@ -1,6 +1,7 @@
 #include "defs/atom_descriptions.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include "atoms_test_support.h"
 

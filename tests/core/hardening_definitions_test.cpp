@@ -2,6 +2,7 @@
 // is a Shift-JIS lead byte. The text is an exact heap block (file size + 1),
 // so the sanitizers catch any read past its final NUL.
 
+#include "defs/definition_line.h"
 #include "defs/atom_descriptions.h"
 #include "defs/definition_index.h"
 #include "defs/definition_text.h"
@@ -56,7 +57,7 @@ TEST(HardeningDefinitions, AHundredMegabytesOnOneLine)
 
     // The window's lookup goes through the index, which keeps so long a line
     // in the text instead of copying it.
-    ASSERT_NE(DefinitionTextIndex, nullptr);
+    ASSERT_NE(DefinitionTextIndex(), nullptr);
     std::vector<std::string> indexed;
     DescriptionTree tree = {&indexed, [](void *context, void *, const char *line) {
                                 ((std::vector<std::string> *)context)->push_back(line);
@@ -89,7 +90,7 @@ TEST(HardeningDefinitions, LastByteIsAShiftJisLeadByte)
                   c.moovItems)
             << file;
         // Read line by line, the text ends on its final NUL, however it ends.
-        char *cursor = DefinitionText;
+        const char *cursor = DefinitionText;
         size_t consumed = 0;
         while (char *line = ReadDefinitionLineWithStep(&cursor, CharStepShiftJis)) {
             HeapFreeBlock(line);

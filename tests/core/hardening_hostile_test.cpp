@@ -52,10 +52,10 @@ uint32_t CheckTree(const MemoryTree &tree)
     return atoms;
 }
 
+// The walk without description items: no definition text while it lives.
 struct NoDefinitions {
-    char *saved;
-    NoDefinitions() : saved(DefinitionText) { DefinitionText = 0; }
-    ~NoDefinitions() { DefinitionText = saved; }
+    NoDefinitions() { FreeDefinitionText(); }
+    ~NoDefinitions() { FreeDefinitionText(); }
 };
 
 // A chain of atoms walked down to the depth limit, checked node by node.

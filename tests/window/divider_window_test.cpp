@@ -1,5 +1,6 @@
 #include "controls/divider/divider_window.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include <gtest/gtest.h>
 

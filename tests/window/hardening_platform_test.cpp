@@ -9,6 +9,7 @@
 #include "controls/binedit/binedit_window.h"
 #include "controls/divider/divider_window.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include <commctrl.h>
 #include <shlobj.h>

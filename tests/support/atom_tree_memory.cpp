@@ -1,4 +1,4 @@
-#include "atoms/atom_tree_memory.h"
+#include "tests/support/atom_tree_memory.h"
 #include "platform/heap.h"
 
 static MemoryTreeNode *AppendMemoryTreeNode(MemoryTree *tree, MemoryTreeNode *parent,
