@@ -124,8 +124,8 @@ protected:
     }
 
     HWND Divider() { return (HWND)GetWindowLongPtrA(main, GWLP_USERDATA); }
-    HWND Tree() { return (HWND)SendMessageA(Divider(), DVM_PANE, 0x10000, 0); }
-    HWND Binary() { return (HWND)SendMessageA(Divider(), DVM_PANE, 0x10001, 0); }
+    HWND Tree() { return (HWND)SendMessageA(Divider(), DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0); }
+    HWND Binary() { return (HWND)SendMessageA(Divider(), DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0); }
     BinEditState *View() { return (BinEditState *)GetWindowState(Binary()); }
 
     LRESULT ItemCount() { return SendMessageA(Tree(), TVM_GETCOUNT, 0, 0); }

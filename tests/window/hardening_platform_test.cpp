@@ -274,7 +274,7 @@ protected:
     HWND Tree()
     {
         HWND divider = (HWND)GetWindowLongPtrA(main, GWLP_USERDATA);
-        return (HWND)SendMessageA(divider, DVM_PANE, 0x10000, 0);
+        return (HWND)SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0);
     }
 
     std::string RootText()
