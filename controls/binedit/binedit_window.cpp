@@ -36,14 +36,8 @@ static LRESULT OnCreate(HWND window)
     // Without its record the control cannot work: refuse to be created.
     if (!state)
         return -1;
-    state->data = 0;
-    state->size = 0;
-    state->caret = 0;
+    *state = {};
     state->column = BINEDIT_HEX_COLUMN;
-    state->font = 0;
-    state->cellWidth = 0;
-    state->cellHeight = 0;
-    state->caretShown = 0;
     SetWindowState(window, state);
     SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) | WS_VSCROLL);
     return 0;
