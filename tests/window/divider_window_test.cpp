@@ -1,6 +1,7 @@
 #include "controls/divider/divider_window.h"
 #include "platform/heap.h"
 #include "tests/support/heap_fault.h"
+#include "tests/support/window_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +9,7 @@ namespace {
 
 // The parent records what the divider relays to it and answers with a
 // value of its own, so a test can see both directions of a relay.
-struct RelayRecord {
-    int count;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-RelayRecord g_relay;
+MessageRecorder g_parentMessages;
 const LRESULT kParentAnswer = 0x5A5A;
 
 LRESULT CALLBACK TestParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -27,10 +22,7 @@ LRESULT CALLBACK TestParentProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CHAR:
     case WM_SYSKEYDOWN:
     case WM_COMMAND:
-        g_relay.count++;
-        g_relay.message = message;
-        g_relay.wParam = wParam;
-        g_relay.lParam = lParam;
+        g_parentMessages.Record(message, wParam, lParam);
         return kParentAnswer;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -64,26 +56,9 @@ LRESULT CALLBACK LatePaneProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 void RegisterTestClasses()
 {
-    static int registered;
-    if (registered)
-        return;
-    registered = 1;
-    WNDCLASSEXA existing;
-    existing.cbSize = sizeof(existing);
-    // Another test file of this program may have registered it already.
-    if (!GetClassInfoExA(GetModuleHandleA(NULL), DIVIDER_CLASS_NAME, &existing)) {
-        ASSERT_EQ(RegisterDividerClass(), 1);
-    }
-    WNDCLASSEXA parentClass = {};
-    parentClass.cbSize = sizeof(parentClass);
-    parentClass.lpfnWndProc = TestParentProc;
-    parentClass.hInstance = GetModuleHandleA(NULL);
-    parentClass.lpszClassName = "divider_test_parent";
-    ASSERT_NE(RegisterClassExA(&parentClass), 0);
-    WNDCLASSEXA paneClass = parentClass;
-    paneClass.lpfnWndProc = LatePaneProc;
-    paneClass.lpszClassName = "divider_test_late_pane";
-    ASSERT_NE(RegisterClassExA(&paneClass), 0);
+    ASSERT_TRUE(EnsureControlClasses());
+    ASSERT_TRUE(EnsureTestClass("divider_test_parent", TestParentProc));
+    ASSERT_TRUE(EnsureTestClass("divider_test_late_pane", LatePaneProc));
 }
 
 struct PaneBox {
@@ -118,7 +93,7 @@ protected:
     void SetUp() override
     {
         RegisterTestClasses();
-        g_relay = RelayRecord();
+        g_parentMessages.Clear();
         // A popup has no frame, so its client area is its whole size.
         parent = CreateWindowExA(0, "divider_test_parent", "divider test", WS_POPUP,
                                  0, 0, 640, 480, NULL, NULL, GetModuleHandleA(NULL), NULL);
@@ -228,18 +203,17 @@ TEST_F(DividerWindow, RelaysExactlyFourMessagesUnchanged)
         {WM_DROPFILES, 0x7777, 0},
     };
     for (const Relayed &r : relayed) {
-        g_relay = RelayRecord();
+        g_parentMessages.Clear();
         EXPECT_EQ(SendMessageA(divider, r.message, r.wParam, r.lParam), kParentAnswer) << r.message;
-        EXPECT_EQ(g_relay.count, 1) << r.message;
-        EXPECT_EQ(g_relay.message, r.message);
-        EXPECT_EQ(g_relay.wParam, r.wParam);
-        EXPECT_EQ(g_relay.lParam, r.lParam);
+        const ExpectedMessage once[] = {{r.message, CHECK_BOTH, r.wParam, r.lParam}, {}};
+        ExpectMessageSequence(g_parentMessages, once, "relayed");
     }
+    const ExpectedMessage nothing[] = {{}};
     const UINT notRelayed[] = {WM_CHAR, WM_SYSKEYDOWN, WM_COMMAND};
     for (UINT message : notRelayed) {
-        g_relay = RelayRecord();
+        g_parentMessages.Clear();
         SendMessageA(divider, message, 'A', 0);
-        EXPECT_EQ(g_relay.count, 0) << message;
+        ExpectMessageSequence(g_parentMessages, nothing, "not relayed");
     }
 }
 
