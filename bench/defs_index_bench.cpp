@@ -9,6 +9,7 @@
 // a tree that only counts. Prints ns per atom and the Index / Floor ratio.
 
 #include "tests/support/atom_tree_memory.h"
+#include "tests/support/bench_trees.h"
 #include "atoms/atom_walk.h"
 #include "defs/definition_index.h"
 #include "defs/definition_text.h"
@@ -47,64 +48,10 @@ std::string RunKey(uint32_t atoms, TreeKind kind, Mode mode)
     return std::to_string(atoms) + " atoms, " + kTreeNames[kind] + " tree, " + kModeNames[mode];
 }
 
-// The walk's output, recorded once: the items in insertion order.
-struct RecordedItem {
-    uint32_t parent;  // index of the parent item + 1, 0 for a top-level item
-    bool isAtom;
-    AtomNodeRecord record;
-    size_t text;      // offset of the text in the pool
-};
-
-struct Recorder {
-    AtomTree service;
-    std::vector<RecordedItem> items;
-    std::string pool;  // every text, NUL-terminated, in insertion order
-    size_t Add(const char *text)
-    {
-        size_t at = pool.size();
-        pool += text;
-        pool += '\0';
-        return at;
-    }
-};
-
-void *RecordAtom(void *context, void *parent, const char *text, AtomNodeRecord *record)
-{
-    Recorder *r = (Recorder *)context;
-    r->items.push_back({(uint32_t)(uintptr_t)parent, true, *record, r->Add(text)});
-    HeapFreeBlock(record);
-    return (void *)(uintptr_t)r->items.size();
-}
-
-void RecordText(void *context, void *parent, const char *text)
-{
-    Recorder *r = (Recorder *)context;
-    r->items.push_back({(uint32_t)(uintptr_t)parent, false, AtomNodeRecord(), r->Add(text)});
-}
-
-struct CountingTree {
-    AtomTree service;
-    uint64_t items;
-};
-
-void *CountAtom(void *context, void *, const char *, AtomNodeRecord *record)
-{
-    HeapFreeBlock(record);
-    return (void *)(uintptr_t)++((CountingTree *)context)->items;
-}
-
-void CountText(void *context, void *, const char *)
-{
-    ((CountingTree *)context)->items++;
-}
-
-void NoDelete(void *) {}
-
 struct Fixture {
     std::vector<unsigned char> file;
     unsigned char *buffer = nullptr;
     std::vector<RecordedItem> items;
-    std::string pool;
     uint32_t atoms = 0;
 };
 
@@ -120,16 +67,11 @@ Fixture *SetUp(uint32_t atoms)
     f->buffer = (unsigned char *)HeapAllocBlock(f->file.size());
     for (size_t i = 0; i < f->file.size(); i++)
         f->buffer[i] = f->file[i];
-    Recorder recorder;
-    recorder.service.context = &recorder;
-    recorder.service.insertItem = RecordAtom;
-    recorder.service.deleteAllItems = NoDelete;
-    recorder.service.descriptions.context = &recorder;
-    recorder.service.descriptions.insertChildText = RecordText;
+    RecordingTree recorder;
+    InitRecordingTree(&recorder);
     WalkAtoms(&recorder.service, nullptr, f->buffer, (uint32_t)f->file.size(), 0,
               (uint32_t)f->file.size());
     f->items.swap(recorder.items);
-    f->pool.swap(recorder.pool);
     return f;
 }
 
@@ -149,7 +91,7 @@ void LoadDefinitions(int withIndex)
 // The floor: every recorded item inserted as the walk would, records
 // allocated as the walk allocates them, but no walk and no lookup.
 void InsertRecorded(const AtomTree *tree, const std::vector<RecordedItem> &items,
-                    const std::string &pool, std::vector<void *> &handles)
+                    std::vector<void *> &handles)
 {
     for (size_t i = 0; i < items.size(); i++) {
         const RecordedItem &item = items[i];
@@ -157,10 +99,10 @@ void InsertRecorded(const AtomTree *tree, const std::vector<RecordedItem> &items
         if (item.isAtom) {
             AtomNodeRecord *record = (AtomNodeRecord *)HeapAllocBlock(sizeof(AtomNodeRecord));
             *record = item.record;
-            handles[i] = tree->insertItem(tree->context, parent, pool.c_str() + item.text, record);
+            handles[i] = tree->insertItem(tree->context, parent, item.text.c_str(), record);
         } else {
             tree->descriptions.insertChildText(tree->descriptions.context, parent,
-                                               pool.c_str() + item.text);
+                                               item.text.c_str());
             handles[i] = nullptr;
         }
     }
@@ -183,26 +125,23 @@ void BM_WalkDescribe(benchmark::State &state)
     MemoryTree memory;
     InitMemoryTree(&memory);
     CountingTree counting;
-    counting.service.context = &counting;
-    counting.service.insertItem = CountAtom;
-    counting.service.deleteAllItems = NoDelete;
-    counting.service.descriptions.context = &counting;
-    counting.service.descriptions.insertChildText = CountText;
+    InitCountingTree(&counting);
     const AtomTree *tree = kind == MEMORY_TREE ? &memory.service : &counting.service;
     std::vector<void *> handles(f->items.size());
     uint64_t inserted = 0;
     double elapsedNs = 0;
     for (auto _ : state) {
-        counting.items = 0;
+        counting.atoms = 0;
+        counting.descriptionLines = 0;
         double start = CpuNs();
         if (mode == FLOOR)
-            InsertRecorded(tree, f->items, f->pool, handles);
+            InsertRecorded(tree, f->items, handles);
         else
             WalkAtoms(tree, nullptr, f->buffer, (uint32_t)f->file.size(), 0,
                       (uint32_t)f->file.size());
         elapsedNs += CpuNs() - start;
         state.PauseTiming();
-        inserted = kind == MEMORY_TREE ? memory.itemCount : counting.items;
+        inserted = kind == MEMORY_TREE ? memory.itemCount : counting.atoms + counting.descriptionLines;
         ClearMemoryTree(&memory);
         state.ResumeTiming();
     }
