@@ -8,12 +8,13 @@
 // Two trees: the in-memory tree (copies every text, as a tree view does) and
 // a tree that only counts. Prints ns per atom and the Index / Floor ratio.
 
-#include "tests/support/atom_tree_memory.h"
-#include "tests/support/bench_trees.h"
 #include "atoms/atom_walk.h"
 #include "defs/definition_index.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
+#include "tests/support/atom_tree_memory.h"
+#include "tests/support/bench_trees.h"
+#include "tests/support/heap_fault.h"
 #include "tools/genatoms/atom_generator.h"
 
 #include <benchmark/benchmark.h>

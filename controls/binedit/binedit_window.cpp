@@ -199,20 +199,8 @@ LRESULT CALLBACK BinEditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 int RegisterBinEditClass(void)
 {
-    WNDCLASSEXA windowClass;
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = 0;
-    windowClass.lpfnWndProc = BinEditWndProc;
-    windowClass.cbClsExtra = 0;
-    windowClass.cbWndExtra = sizeof(void *);
-    windowClass.hInstance = GetModuleHandleA(NULL);
-    windowClass.hIcon = NULL;
-    windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
-    windowClass.hbrBackground = NULL;
-    windowClass.lpszMenuName = NULL;
-    windowClass.lpszClassName = BINEDIT_CLASS_NAME;
-    windowClass.hIconSm = NULL;
-    return RegisterClassExA(&windowClass) != 0 ? 1 : 0;
+    return RegisterControlClass(BINEDIT_CLASS_NAME, BinEditWndProc,
+                                LoadCursorA(NULL, (LPCSTR)IDC_ARROW), NULL);
 }
 
 void UnregisterBinEditClass(void)

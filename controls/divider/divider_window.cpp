@@ -9,21 +9,9 @@
 
 int RegisterDividerClass(void)
 {
-    WNDCLASSEXA windowClass;
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = 0;
-    windowClass.lpfnWndProc = DividerWndProc;
-    windowClass.cbClsExtra = 0;
-    windowClass.cbWndExtra = sizeof(void *);
-    windowClass.hInstance = GetModuleHandleA(NULL);
-    windowClass.hIcon = NULL;
-    windowClass.hCursor = NULL;
     // The bar is whatever the panes leave uncovered, shown in button face.
-    windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    windowClass.lpszMenuName = NULL;
-    windowClass.lpszClassName = DIVIDER_CLASS_NAME;
-    windowClass.hIconSm = NULL;
-    return RegisterClassExA(&windowClass) != 0 ? 1 : 0;
+    return RegisterControlClass(DIVIDER_CLASS_NAME, DividerWndProc, NULL,
+                                (HBRUSH)(COLOR_BTNFACE + 1));
 }
 
 void UnregisterDividerClass(void)

@@ -39,11 +39,7 @@ static void DeleteCounted(void *context)
 
 void InitCountingTree(CountingTree *tree)
 {
-    tree->service.context = tree;
-    tree->service.insertItem = CountAtom;
-    tree->service.deleteAllItems = DeleteCounted;
-    tree->service.descriptions.context = tree;
-    tree->service.descriptions.insertChildText = CountDescriptionLine;
+    tree->service = {tree, CountAtom, DeleteCounted, {tree, CountDescriptionLine}};
     tree->root = 0;
     tree->atoms = 0;
     tree->descriptionLines = 0;
@@ -70,11 +66,7 @@ static void DeleteRecorded(void *context)
 
 void InitRecordingTree(RecordingTree *tree)
 {
-    tree->service.context = tree;
-    tree->service.insertItem = RecordAtom;
-    tree->service.deleteAllItems = DeleteRecorded;
-    tree->service.descriptions.context = tree;
-    tree->service.descriptions.insertChildText = RecordDescriptionLine;
+    tree->service = {tree, RecordAtom, DeleteRecorded, {tree, RecordDescriptionLine}};
     tree->root = 0;
     tree->items.clear();
 }
