@@ -6,13 +6,12 @@
 
 // The definition text cut once into what the description lookup needs: every
 // section's header and body lines (short ones copied as NUL-terminated texts,
-// long ones left in the text), the sections
-// grouped by the four type bytes their names start with, and the sections
-// whose names are shorter than a type (they may match any atom). Line ends
-// depend only on the text and the character step, never on the atom, so a
-// lookup through the index inserts exactly the items the line-by-line scan
-// would, without reading the text or allocating a line per atom. The whole
-// index is one heap block.
+// long ones found in the text), the sections grouped by the four type bytes
+// their names start with, and the sections whose names are shorter than a
+// type (they may match any atom). Line ends depend only on the text and the
+// character step, never on the atom, so a lookup through the index inserts
+// exactly the items the line-by-line scan would, without reading the text or
+// allocating a line per atom. The whole index is one heap block.
 //
 // The index refers to the text it was built from, which it never writes:
 // free the index before the text. A long line is copied into a heap block of

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,43 @@ TEST(DescriptionLookup, UsesDefinitionText)
     AddAtomDescriptions(atom.data, atom.size, &tree.service, nullptr, atom.data + atom.size);
     FreeDefinitionText();
     EXPECT_EQ(tree.Texts(), (Lines{"[moov] from the file", "body"}));
+}
+
+// The text and its index are set together: each new text brings its own
+// index, and no text leaves none behind.
+TEST(DescriptionLookup, EachDefinitionTextComesWithItsOwnIndex)
+{
+    struct Step {
+        const char *text;  // NULL: no text
+        Lines moovItems;
+    } steps[] = {
+        {"[moov] first\nbody 1\n", {"[moov] first", "body 1"}},
+        {"[mvhd] other\n\n[moov] second\n", {"[moov] second"}},
+        {nullptr, {}},
+        {"", {}},
+    };
+    ExactBuffer atom(Atom("moov"));
+    for (const Step &step : steps) {
+        char *block = nullptr;
+        if (step.text != nullptr) {
+            size_t length = strlen(step.text);
+            block = (char *)HeapAllocBlock(length + 1);
+            ASSERT_NE(block, nullptr);
+            memcpy(block, step.text, length + 1);
+        }
+        SetDefinitionText(block, CharStepSingleByte);
+        EXPECT_EQ(DefinitionText, block);
+        EXPECT_EQ(DefinitionTextIndex() != nullptr, block != nullptr);
+        if (DefinitionTextIndex() != nullptr) {
+            EXPECT_EQ(DefinitionIndexText(DefinitionTextIndex()), block);
+        }
+        RecordingDescriptionTree tree;
+        AddAtomDescriptions(atom.data, atom.size, &tree.service, nullptr, atom.data + atom.size);
+        EXPECT_EQ(tree.Texts(), step.moovItems) << (step.text ? step.text : "no text");
+    }
+    FreeDefinitionText();
+    EXPECT_EQ(DefinitionText, nullptr);
+    EXPECT_EQ(DefinitionTextIndex(), nullptr);
 }
 
 TEST(DescriptionLookup, AllocationFailureEndsTheLookupWithoutLeaks)
