@@ -64,10 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         HeapFreeBlock(line);
     }
     // Used up: every further read gives NULL and leaves the cursor alone.
-    char *end = cursor;
+    const char *end = cursor;
     FUZZ_CHECK(ReadDefinitionLineWithStep(&cursor, step) == 0 && cursor == end);
     FUZZ_CHECK(ReadDefinitionLineWithStep(0, step) == 0);
-    char *none = 0;
+    const char *none = 0;
     FUZZ_CHECK(ReadDefinitionLineWithStep(&none, step) == 0 && none == 0);
     HeapFreeBlock(text);
     return 0;
