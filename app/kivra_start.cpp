@@ -16,10 +16,7 @@
 // the only window hidden for the life of the process.
 static int StartupShowCommand(void)
 {
-    STARTUPINFOA startup;
-    unsigned char *bytes = (unsigned char *)&startup;
-    for (unsigned i = 0; i < sizeof(startup); i++)
-        bytes[i] = 0;
+    STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     GetStartupInfoA(&startup);
     if ((startup.dwFlags & STARTF_USESHOWWINDOW) == 0)

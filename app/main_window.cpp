@@ -11,7 +11,6 @@
 
 #define TREE_PANE 0
 #define BINARY_PANE 1
-#define DVM_PANE_GET_FLAG 0x10000
 #define ICON_GROUP_ID 101
 #define TREE_STYLE (WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS)
 
@@ -55,7 +54,7 @@ static HWND GetDivider(HWND window)
 
 static HWND GetPane(HWND window, int index)
 {
-    return (HWND)SendMessageA(GetDivider(window), DVM_PANE, DVM_PANE_GET_FLAG | index, 0);
+    return (HWND)SendMessageA(GetDivider(window), DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, index), 0);
 }
 
 // 12 pixels of MS Gothic by its Japanese name. Asking for a fixed pitch too
@@ -63,10 +62,7 @@ static HWND GetPane(HWND window, int index)
 static HFONT CreatePaneFont(void)
 {
     static const char faceName[] = "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4E";
-    LOGFONTA description;
-    unsigned char *bytes = (unsigned char *)&description;
-    for (unsigned i = 0; i < sizeof(description); i++)
-        bytes[i] = 0;
+    LOGFONTA description = {};
     description.lfHeight = 12;
     description.lfCharSet = DEFAULT_CHARSET;
     description.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
@@ -82,10 +78,10 @@ static LRESULT OnCreate(HWND window, const CREATESTRUCTA *create)
                                    window, NULL, instance, (LPVOID)(UINT_PTR)DIVIDER_STACKED);
     HWND tree = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, NULL, TREE_STYLE, 0, 0, 0, 0,
                                 divider, NULL, instance, NULL);
-    SendMessageA(divider, DVM_PANE, TREE_PANE, (LPARAM)tree);
+    SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, TREE_PANE), (LPARAM)tree);
     HWND binary = CreateWindowExA(WS_EX_CLIENTEDGE, BINEDIT_CLASS_NAME, NULL, WS_CHILD | WS_VISIBLE,
                                   0, 0, 0, 0, divider, NULL, instance, NULL);
-    SendMessageA(divider, DVM_PANE, BINARY_PANE, (LPARAM)binary);
+    SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, BINARY_PANE), (LPARAM)binary);
     SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)divider);
 
     // One font per pane; both live as long as the process.

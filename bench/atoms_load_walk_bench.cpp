@@ -5,6 +5,7 @@
 #include "atoms/atom_file.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
+#include "tests/support/bench_trees.h"
 #include "tools/genatoms/atom_generator.h"
 
 #include <benchmark/benchmark.h>
@@ -15,40 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct CountingTree {
-    AtomTree service;
-    AtomNodeRecord *root = nullptr;
-    uint64_t items = 0;
-    uint64_t descriptionLines = 0;
-};
-
-void *CountItem(void *context, void *, const char *, AtomNodeRecord *record)
-{
-    CountingTree *tree = (CountingTree *)context;
-    tree->items++;
-    // Atom records are freed at once; the root's owns the buffer the walk reads.
-    if (record->ownsBuffer)
-        tree->root = record;
-    else
-        HeapFreeBlock(record);
-    return (void *)(uintptr_t)tree->items;
-}
-
-void CountText(void *context, void *, const char *)
-{
-    ((CountingTree *)context)->descriptionLines++;
-}
-
-void DeleteAll(void *context)
-{
-    CountingTree *tree = (CountingTree *)context;
-    if (tree->root) {
-        HeapFreeBlock(tree->root->base);
-        HeapFreeBlock(tree->root);
-        tree->root = nullptr;
-    }
-}
 
 std::string TempFile(const char *name)
 {
@@ -76,23 +43,19 @@ void BM_LoadWalkDescribe(benchmark::State &state)
         FreeDefinitionText();
     }
     CountingTree tree;
-    tree.service.context = &tree;
-    tree.service.insertItem = CountItem;
-    tree.service.deleteAllItems = DeleteAll;
-    tree.service.descriptions.context = &tree;
-    tree.service.descriptions.insertChildText = CountText;
+    InitCountingTree(&tree);
     double elapsedNs = 0;
     for (auto _ : state) {
-        tree.items = 0;
+        tree.atoms = 0;
         tree.descriptionLines = 0;
         auto start = std::chrono::steady_clock::now();
         LoadAtomFileIntoTree(&tree.service, PlatformFileReadService(), path.c_str());
         elapsedNs += std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
     }
-    DeleteAll(&tree);
+    tree.service.deleteAllItems(&tree);
     FreeDefinitionText();
     remove(path.c_str());
-    if (tree.items != (uint64_t)atoms + 1)
+    if (tree.atoms != (uint64_t)atoms + 1)
         state.SkipWithError("the walk did not find every generated atom");
     state.counters["atoms"] = atoms;
     state.counters["description_lines"] = (double)tree.descriptionLines;

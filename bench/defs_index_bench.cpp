@@ -10,11 +10,13 @@
 // KIVRA_BENCH_DEFS=path runs the same with that definition file (such as the
 // shipped atom.def) in place of the generated text.
 
-#include "atoms/atom_tree_memory.h"
 #include "atoms/atom_walk.h"
 #include "defs/definition_index.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
+#include "tests/support/atom_tree_memory.h"
+#include "tests/support/bench_trees.h"
+#include "tests/support/heap_fault.h"
 #include "tools/genatoms/atom_generator.h"
 
 #include <benchmark/benchmark.h>
@@ -50,64 +52,10 @@ std::string RunKey(uint32_t atoms, TreeKind kind, Mode mode)
     return std::to_string(atoms) + " atoms, " + kTreeNames[kind] + " tree, " + kModeNames[mode];
 }
 
-// The walk's output, recorded once: the items in insertion order.
-struct RecordedItem {
-    uint32_t parent;  // index of the parent item + 1, 0 for a top-level item
-    bool isAtom;
-    AtomNodeRecord record;
-    size_t text;      // offset of the text in the pool
-};
-
-struct Recorder {
-    AtomTree service;
-    std::vector<RecordedItem> items;
-    std::string pool;  // every text, NUL-terminated, in insertion order
-    size_t Add(const char *text)
-    {
-        size_t at = pool.size();
-        pool += text;
-        pool += '\0';
-        return at;
-    }
-};
-
-void *RecordAtom(void *context, void *parent, const char *text, AtomNodeRecord *record)
-{
-    Recorder *r = (Recorder *)context;
-    r->items.push_back({(uint32_t)(uintptr_t)parent, true, *record, r->Add(text)});
-    HeapFreeBlock(record);
-    return (void *)(uintptr_t)r->items.size();
-}
-
-void RecordText(void *context, void *parent, const char *text)
-{
-    Recorder *r = (Recorder *)context;
-    r->items.push_back({(uint32_t)(uintptr_t)parent, false, AtomNodeRecord(), r->Add(text)});
-}
-
-struct CountingTree {
-    AtomTree service;
-    uint64_t items;
-};
-
-void *CountAtom(void *context, void *, const char *, AtomNodeRecord *record)
-{
-    HeapFreeBlock(record);
-    return (void *)(uintptr_t)++((CountingTree *)context)->items;
-}
-
-void CountText(void *context, void *, const char *)
-{
-    ((CountingTree *)context)->items++;
-}
-
-void NoDelete(void *) {}
-
 struct Fixture {
     std::vector<unsigned char> file;
     unsigned char *buffer = nullptr;
     std::vector<RecordedItem> items;
-    std::string pool;
     uint32_t atoms = 0;
 };
 
@@ -123,20 +71,17 @@ Fixture *SetUp(uint32_t atoms)
     f->buffer = (unsigned char *)HeapAllocBlock(f->file.size());
     for (size_t i = 0; i < f->file.size(); i++)
         f->buffer[i] = f->file[i];
-    Recorder recorder;
-    recorder.service.context = &recorder;
-    recorder.service.insertItem = RecordAtom;
-    recorder.service.deleteAllItems = NoDelete;
-    recorder.service.descriptions.context = &recorder;
-    recorder.service.descriptions.insertChildText = RecordText;
+    RecordingTree recorder;
+    InitRecordingTree(&recorder);
     WalkAtoms(&recorder.service, nullptr, f->buffer, (uint32_t)f->file.size(), 0,
               (uint32_t)f->file.size());
     f->items.swap(recorder.items);
-    f->pool.swap(recorder.pool);
     return f;
 }
 
-void LoadDefinitions()
+// With withIndex 0 the heap gives out after the text's block, so that the
+// text loads without its index and the lookup scans it line by line.
+void LoadDefinitions(int withIndex)
 {
     const char *given = getenv("KIVRA_BENCH_DEFS");
     if (given != nullptr && given[0] != '\0') {
@@ -146,14 +91,16 @@ void LoadDefinitions()
     std::string text = GenerateDefinitionText(300);
     std::string path = "/tmp/kivra-bench-" + std::to_string(getpid()) + "-atom.def";
     WriteGeneratedFile(path, text.data(), text.size());
+    SetHeapFailureCountdown(withIndex ? -1 : 1);
     LoadDefinitionTextFromPath(path.c_str());
+    SetHeapFailureCountdown(-1);
     remove(path.c_str());
 }
 
 // The floor: every recorded item inserted as the walk would, records
 // allocated as the walk allocates them, but no walk and no lookup.
 void InsertRecorded(const AtomTree *tree, const std::vector<RecordedItem> &items,
-                    const std::string &pool, std::vector<void *> &handles)
+                    std::vector<void *> &handles)
 {
     for (size_t i = 0; i < items.size(); i++) {
         const RecordedItem &item = items[i];
@@ -161,10 +108,10 @@ void InsertRecorded(const AtomTree *tree, const std::vector<RecordedItem> &items
         if (item.isAtom) {
             AtomNodeRecord *record = (AtomNodeRecord *)HeapAllocBlock(sizeof(AtomNodeRecord));
             *record = item.record;
-            handles[i] = tree->insertItem(tree->context, parent, pool.c_str() + item.text, record);
+            handles[i] = tree->insertItem(tree->context, parent, item.text.c_str(), record);
         } else {
             tree->descriptions.insertChildText(tree->descriptions.context, parent,
-                                               pool.c_str() + item.text);
+                                               item.text.c_str());
             handles[i] = nullptr;
         }
     }
@@ -175,41 +122,35 @@ void BM_WalkDescribe(benchmark::State &state)
     const uint32_t atoms = (uint32_t)state.range(0);
     const Mode mode = (Mode)state.range(1);
     const TreeKind kind = (TreeKind)state.range(2);
-    LoadDefinitions();
+    LoadDefinitions(mode != LITERAL);
     Fixture *f = SetUp(atoms);
     if (mode == WALK_ONLY) {
         FreeDefinitionText();
-    } else if (mode == LITERAL) {
-        // Without an index the lookup scans the text line by line.
-        FreeDefinitionIndex(DefinitionTextIndex);
-        DefinitionTextIndex = nullptr;
-    } else if (DefinitionTextIndex == nullptr) {
-        state.SkipWithError("no definition index");
+    } else if (DefinitionText == nullptr || (DefinitionTextIndex() != nullptr) != (mode != LITERAL)) {
+        state.SkipWithError(mode == LITERAL ? "the definition text did not load without its index"
+                                            : "no definition index");
         return;
     }
     MemoryTree memory;
     InitMemoryTree(&memory);
     CountingTree counting;
-    counting.service.context = &counting;
-    counting.service.insertItem = CountAtom;
-    counting.service.deleteAllItems = NoDelete;
-    counting.service.descriptions.context = &counting;
-    counting.service.descriptions.insertChildText = CountText;
+    InitCountingTree(&counting);
     const AtomTree *tree = kind == MEMORY_TREE ? &memory.service : &counting.service;
     std::vector<void *> handles(f->items.size());
     uint64_t inserted = 0;
     double elapsedNs = 0;
     for (auto _ : state) {
-        counting.items = 0;
+        counting.atoms = 0;
+        counting.descriptionLines = 0;
         double start = CpuNs();
         if (mode == FLOOR)
-            InsertRecorded(tree, f->items, f->pool, handles);
+            InsertRecorded(tree, f->items, handles);
         else
             WalkAtoms(tree, nullptr, f->buffer, (uint32_t)f->file.size(), 0,
                       (uint32_t)f->file.size());
         elapsedNs += CpuNs() - start;
         state.PauseTiming();
-        inserted = kind == MEMORY_TREE ? memory.itemCount : counting.items;
+        inserted = kind == MEMORY_TREE ? memory.itemCount : counting.atoms + counting.descriptionLines;
         ClearMemoryTree(&memory);
         state.ResumeTiming();
     }

@@ -3,7 +3,7 @@
 // tree filled and emptied. Each must load in under a second.
 
 #include "atoms/atom_file.h"
-#include "atoms/atom_tree_memory.h"
+#include "tests/support/atom_tree_memory.h"
 #include "defs/atom_descriptions.h"
 #include "defs/definition_text.h"
 #include "tests/core/atoms_test_support.h"

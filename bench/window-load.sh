@@ -6,4 +6,4 @@ set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 sh "$here/tools/build.sh" win64 >/dev/null
 exec sh "$here/tools/with-display.sh" sh "$here/tools/wine-run.sh" \
-  "$here/build/win64/tests/window_load_bench.exe" "$@"
+  "$here/build/win64/bench/window_load_bench.exe" "$@"

@@ -11,6 +11,7 @@
 #include "atoms/atom_file_win32.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
+#include "tests/support/bench_trees.h"
 #include "tools/genatoms/atom_generator.h"
 
 #include <windows.h>
@@ -81,68 +82,6 @@ void DestroyTree(HWND tree)
     PumpMessages();
 }
 
-// The items a load inserts, recorded once through the core.
-struct RecordedItem {
-    size_t parent;  // index + 1 of the parent, 0 for a top-level item
-    bool hasRecord;
-    std::string text;
-};
-
-struct Recorder {
-    AtomTree service;
-    std::vector<RecordedItem> items;
-    AtomNodeRecord *root;
-};
-
-void *RecordItem(void *context, void *parent, const char *text, AtomNodeRecord *record)
-{
-    Recorder *r = (Recorder *)context;
-    r->items.push_back({(size_t)parent, true, text});
-    if (record->ownsBuffer)
-        r->root = record;
-    else
-        HeapFreeBlock(record);
-    return (void *)r->items.size();
-}
-
-void RecordText(void *context, void *parent, const char *text)
-{
-    ((Recorder *)context)->items.push_back({(size_t)parent, false, text});
-}
-
-void ForgetRecorded(void *context)
-{
-    Recorder *r = (Recorder *)context;
-    if (r->root != 0) {
-        HeapFreeBlock(r->root->base);
-        HeapFreeBlock(r->root);
-        r->root = 0;
-    }
-}
-
-// The core alone: read, walk and lookup into a tree that keeps nothing.
-void *CountItem(void *context, void *, const char *, AtomNodeRecord *record)
-{
-    if (record->ownsBuffer)
-        *(AtomNodeRecord **)context = record;
-    else
-        HeapFreeBlock(record);
-    static char handle;
-    return &handle;
-}
-
-void CountText(void *, void *, const char *) {}
-
-void FreeCountedRoot(void *context)
-{
-    AtomNodeRecord **root = (AtomNodeRecord **)context;
-    if (*root != 0) {
-        HeapFreeBlock((*root)->base);
-        HeapFreeBlock(*root);
-        *root = 0;
-    }
-}
-
 void InsertRecorded(HWND tree, const std::vector<RecordedItem> &items,
                     std::vector<HTREEITEM> &handles)
 {
@@ -150,7 +89,7 @@ void InsertRecorded(HWND tree, const std::vector<RecordedItem> &items,
         TVINSERTSTRUCTA insert;
         insert.hParent = items[i].parent ? handles[items[i].parent - 1] : TVI_ROOT;
         insert.hInsertAfter = TVI_LAST;
-        insert.item.mask = items[i].hasRecord ? TVIF_TEXT | TVIF_PARAM : TVIF_TEXT;
+        insert.item.mask = items[i].isAtom ? TVIF_TEXT | TVIF_PARAM : TVIF_TEXT;
         insert.item.pszText = (LPSTR)items[i].text.c_str();
         insert.item.lParam = 0;
         handles[i] = (HTREEITEM)SendMessageA(tree, TVM_INSERTITEMA, 0, (LPARAM)&insert);
@@ -178,30 +117,22 @@ void Measure(HWND owner, uint32_t atoms, int runs)
         printf("cannot write %s\n", path.c_str());
         return;
     }
-    Recorder recorder;
-    recorder.service.context = &recorder;
-    recorder.service.insertItem = RecordItem;
-    recorder.service.deleteAllItems = ForgetRecorded;
-    recorder.service.descriptions.context = &recorder;
-    recorder.service.descriptions.insertChildText = RecordText;
-    recorder.root = 0;
+    // The items a load inserts, recorded once through the core.
+    RecordingTree recorder;
+    InitRecordingTree(&recorder);
     LoadAtomFileIntoTree(&recorder.service, PlatformFileReadService(), path.c_str());
-    ForgetRecorded(&recorder);
+    recorder.service.deleteAllItems(&recorder);
     std::vector<HTREEITEM> handles(recorder.items.size());
 
     std::vector<double> core, floor, load, loadPainted, floorPainted;
     for (int run = 0; run < runs; run++) {
-        AtomNodeRecord *root = 0;
-        AtomTree counting;
-        counting.context = &root;
-        counting.insertItem = CountItem;
-        counting.deleteAllItems = FreeCountedRoot;
-        counting.descriptions.context = 0;
-        counting.descriptions.insertChildText = CountText;
+        // The core alone: read, walk and lookup into a tree that keeps nothing.
+        CountingTree counting;
+        InitCountingTree(&counting);
         double start = Now();
-        LoadAtomFileIntoTree(&counting, PlatformFileReadService(), path.c_str());
+        LoadAtomFileIntoTree(&counting.service, PlatformFileReadService(), path.c_str());
         core.push_back(Now() - start);
-        FreeCountedRoot(&root);
+        counting.service.deleteAllItems(&counting);
 
         HWND tree = CreateTree(owner);
         start = Now();

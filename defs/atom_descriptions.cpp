@@ -1,5 +1,6 @@
 #include "defs/atom_descriptions.h"
 #include "defs/definition_index.h"
+#include "defs/definition_line.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
 
@@ -28,8 +29,7 @@ void AddAtomDescriptionsFromText(const char *text, CharStep step,
     (void)atomSize;
     if (text == 0)
         return;
-    // The reader never writes through the cursor; it is typed for the reader.
-    char *cursor = (char *)text;
+    const char *cursor = text;
     char *heldOver = 0;
     for (;;) {
         char *line = heldOver;
@@ -67,10 +67,11 @@ void AddAtomDescriptions(const unsigned char *atom, uint32_t atomSize,
                          const DescriptionTree *tree, void *item,
                          const unsigned char *bufferEnd)
 {
-    // The index gives the same items without rescanning the text; it serves
-    // only the text it was built from.
-    if (DefinitionTextIndex != 0 && DefinitionIndexText(DefinitionTextIndex) == DefinitionText) {
-        AddAtomDescriptionsFromIndex(DefinitionTextIndex, atom, tree, item, bufferEnd);
+    // The index, kept with the text it was built from, gives the same items
+    // without rescanning the text.
+    const DefinitionIndex *index = DefinitionTextIndex();
+    if (index != 0) {
+        AddAtomDescriptionsFromIndex(index, atom, tree, item, bufferEnd);
         return;
     }
     AddAtomDescriptionsFromText(DefinitionText, CharStepPlatform, atom, atomSize, tree, item,

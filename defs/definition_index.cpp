@@ -1,16 +1,13 @@
 #include "defs/definition_index.h"
-#include "defs/definition_text.h"
+#include "defs/definition_line.h"
 #include "platform/heap.h"
 
-DefinitionIndex *DefinitionTextIndex;
-
 // A line the lookup inserts. A short line is copied into the index, NUL-
-// terminated, and inserted as it stands. A long line stays in the definition
-// text, so that a huge line costs no second copy of itself: it ends there in
-// its terminator (CR, LF or the final NUL), which the lookup replaces with a
-// NUL while the line is inserted and then puts back.
+// terminated, and inserted as it stands. A long line is only found in the
+// definition text, so that a huge line costs no copy while nobody looks it
+// up; the lookup copies it into a block of its own to insert it.
 struct IndexedLine {
-    char *text;
+    const char *text;
     uint32_t longLength;  // 0 for a copied line, else the length in the text
 };
 
@@ -32,7 +29,7 @@ struct TypeBucket {
 };
 
 struct DefinitionIndex {
-    char *text;
+    const char *text;
     IndexedSection *sections;    // every section, in file order
     IndexedLine *lines;
     uint32_t *shortNameSections; // names of 0 to 3 bytes, in file order
@@ -67,21 +64,16 @@ static uint32_t TypeSlot(uint32_t type, uint32_t mask)
 // lines the lookup can show: each header line and the body lines after it,
 // up to an empty line or the next header. Counts them; with index set, also
 // stores them, the texts of short lines going to textOut.
-static void ScanSections(char *text, CharStep step, IndexCounts *counts,
+static void ScanSections(const char *text, CharStep step, IndexCounts *counts,
                          DefinitionIndex *index, char *textOut)
 {
-    IndexCounts zero = {0, 0, 0, 0, 0};
-    *counts = zero;
+    *counts = {};
     int inBody = 0;
-    char *p = text;
+    const char *p = text;
     while (*p != '\0') {
-        char *start = p;
-        p = (char *)FindDefinitionLineEnd(p, step);
-        const char *end = p;
-        if (p[0] == '\r' && p[1] == '\n')
-            p++;
-        if (p[0] == '\r' || p[0] == '\n')
-            p++;
+        const char *start = p;
+        const char *end = FindDefinitionLineEnd(p, step);
+        p = SkipDefinitionLineTerminator(end);
         uint32_t length = (uint32_t)(end - start);
         if (length > 0 && start[0] == '[') {
             uint32_t nameLength = 0;
@@ -177,7 +169,7 @@ static void FillTypeBuckets(DefinitionIndex *index)
     }
 }
 
-DefinitionIndex *BuildDefinitionIndex(char *text, CharStep step)
+DefinitionIndex *BuildDefinitionIndex(const char *text, CharStep step)
 {
     if (text == 0)
         return 0;
@@ -255,21 +247,33 @@ static int SectionMatchesAtom(const IndexedSection *section, const unsigned char
     return 1;
 }
 
-static void InsertSectionLines(const IndexedSection *section, const DescriptionTree *tree,
-                               void *item)
+// Inserts a long line through a copy of its own. Returns 0 when the copy
+// cannot be allocated.
+static int InsertLongLine(const IndexedLine *line, const DescriptionTree *tree, void *item)
+{
+    char *copy = (char *)HeapAllocBlock((size_t)line->longLength + 1);
+    if (copy == 0)
+        return 0;
+    for (uint32_t i = 0; i < line->longLength; i++)
+        copy[i] = line->text[i];
+    copy[line->longLength] = '\0';
+    tree->insertChildText(tree->context, item, copy);
+    HeapFreeBlock(copy);
+    return 1;
+}
+
+// Returns 0 when a long line could not be inserted: the lookup stops there.
+static int InsertSectionLines(const IndexedSection *section, const DescriptionTree *tree,
+                              void *item)
 {
     for (uint32_t i = 0; i < section->lineCount; i++) {
         const IndexedLine *line = &section->lines[i];
-        if (line->longLength == 0) {
+        if (line->longLength == 0)
             tree->insertChildText(tree->context, item, line->text);
-            continue;
-        }
-        char *terminator = line->text + line->longLength;
-        char saved = *terminator;
-        *terminator = '\0';
-        tree->insertChildText(tree->context, item, line->text);
-        *terminator = saved;
+        else if (!InsertLongLine(line, tree, item))
+            return 0;
     }
+    return 1;
 }
 
 static const TypeBucket *FindTypeBucket(const DefinitionIndex *index, uint32_t type)
@@ -293,8 +297,9 @@ void AddAtomDescriptionsFromIndex(const DefinitionIndex *index, const unsigned c
     if (available < 8) {
         // No whole type field to look up: every section in turn.
         for (uint32_t s = 0; s < index->sectionCount; s++) {
-            if (SectionMatchesAtom(&index->sections[s], atom, available))
-                InsertSectionLines(&index->sections[s], tree, item);
+            if (SectionMatchesAtom(&index->sections[s], atom, available) &&
+                !InsertSectionLines(&index->sections[s], tree, item))
+                return;
         }
         return;
     }
@@ -312,7 +317,8 @@ void AddAtomDescriptionsFromIndex(const DefinitionIndex *index, const unsigned c
             s = shortNames[i++];
         else
             s = typed[j++];
-        if (SectionMatchesAtom(&index->sections[s], atom, available))
-            InsertSectionLines(&index->sections[s], tree, item);
+        if (SectionMatchesAtom(&index->sections[s], atom, available) &&
+            !InsertSectionLines(&index->sections[s], tree, item))
+            return;
     }
 }

@@ -1,62 +1,34 @@
 #include "defs/definition_text.h"
 #include "defs/definition_index.h"
-#include "defs/executable_path.h"
+#include "platform/executable_path.h"
 #include "platform/heap.h"
 
-char *DefinitionText;
+const char *DefinitionText;
 
-const char *FindDefinitionLineEnd(const char *p, CharStep step)
-{
-    // Only bytes at which a character starts are tested, so a trail byte is
-    // never taken for a terminator. A byte below 0x80 is a whole character
-    // in every code page, so the step is called only for the others: a long
-    // ASCII line costs no call per byte.
-    for (;;) {
-        unsigned char c = (unsigned char)*p;
-        if (c < 0x80) {
-            if (c == '\0' || c == '\r' || c == '\n')
-                return p;
-            p++;
-        } else {
-            p = step(p);
-        }
-    }
-}
+// The index of DefinitionText; written only with it.
+static DefinitionIndex *g_definitionTextIndex;
 
-char *ReadDefinitionLineWithStep(char **cursor, CharStep step)
+const DefinitionIndex *DefinitionTextIndex(void)
 {
-    if (cursor == 0 || *cursor == 0 || **cursor == '\0')
-        return 0;
-    char *start = *cursor;
-    char *p = (char *)FindDefinitionLineEnd(start, step);
-    char *end = p;
-    if (p[0] == '\r' && p[1] == '\n')
-        p++;
-    if (p[0] == '\r' || p[0] == '\n')
-        p++;
-    size_t length = (size_t)(end - start);
-    char *line = (char *)HeapAllocBlock(length + 1);
-    if (line == 0)
-        return 0;
-    for (size_t i = 0; i < length; i++)
-        line[i] = start[i];
-    line[length] = '\0';
-    *cursor = p;
-    return line;
-}
-
-char *ReadDefinitionLine(char **cursor)
-{
-    return ReadDefinitionLineWithStep(cursor, CharStepPlatform);
+    return g_definitionTextIndex;
 }
 
 void FreeDefinitionText(void)
 {
-    FreeDefinitionIndex(DefinitionTextIndex);
-    DefinitionTextIndex = 0;
+    FreeDefinitionIndex(g_definitionTextIndex);
+    g_definitionTextIndex = 0;
+    // The block was allocated writable; only this owner sees it that way.
     if (DefinitionText != 0)
-        HeapFreeBlock(DefinitionText);
+        HeapFreeBlock((void *)DefinitionText);
     DefinitionText = 0;
+}
+
+void SetDefinitionText(char *block, CharStep step)
+{
+    FreeDefinitionText();
+    DefinitionText = block;
+    // Without room for the index the lookup scans the text line by line.
+    g_definitionTextIndex = BuildDefinitionIndex(block, step);
 }
 
 // Reads the whole file into a new NUL-terminated block, or returns NULL when
@@ -88,9 +60,7 @@ static char *ReadWholeText(const FileReadService *files, const char *path)
 int LoadDefinitionTextWith(const FileReadService *files, const char *path)
 {
     FreeDefinitionText();
-    DefinitionText = ReadWholeText(files, path);
-    // Without room for the index the lookup scans the text line by line.
-    DefinitionTextIndex = BuildDefinitionIndex(DefinitionText, CharStepPlatform);
+    SetDefinitionText(ReadWholeText(files, path), CharStepPlatform);
     return DefinitionText != 0;
 }
 

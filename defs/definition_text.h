@@ -4,31 +4,28 @@
 
 #include <stdint.h>
 
+struct DefinitionIndex;
+
 // The whole definition file in memory, NUL-terminated, or NULL when no file
-// was read. Written only by the loaders below.
-extern char *DefinitionText;
+// was read. It is kept together with its index (below): only the functions
+// of this header write either, and nothing ever writes into the text.
+extern const char *DefinitionText;
+
+// The index of DefinitionText, built with it, or NULL (no text, or no room
+// for the index: the lookup then scans the text line by line).
+const DefinitionIndex *DefinitionTextIndex(void);
+
+// Makes block (a NUL-terminated heap block, which this owner now frees, or
+// NULL) the definition text after releasing the previous text and index, and
+// indexes it as stepped through with step.
+void SetDefinitionText(char *block, CharStep step);
 
 // Reads "atom.def" from the running executable's directory into
 // DefinitionText, or leaves it NULL.
 void LoadDefinitionText(void);
 
-// Releases DefinitionText and sets it to NULL.
+// Releases DefinitionText and its index and sets both to NULL.
 void FreeDefinitionText(void);
-
-// Returns the line at *cursor as a new heap block (without its terminator,
-// NUL-terminated; the caller frees it with HeapFreeBlock) and moves *cursor
-// past the line's terminator. Returns NULL, cursor unchanged, when cursor or
-// *cursor is NULL, when *cursor stands on the text's final NUL, or when the
-// line's block cannot be allocated. Steps with the platform's code page.
-char *ReadDefinitionLine(char **cursor);
-
-// The same, stepping through characters with the given step (the tests use
-// the Shift-JIS step to cover double-byte text on any platform).
-char *ReadDefinitionLineWithStep(char **cursor, CharStep step);
-
-// The first byte at or after p, at which a character starts, that ends a
-// line: a NUL, CR or LF. Steps through characters with step.
-const char *FindDefinitionLineEnd(const char *p, CharStep step);
 
 // Replaces DefinitionText with the content of the file at path, read through
 // files. Returns non-zero when a text was loaded; on any failure (open, size,

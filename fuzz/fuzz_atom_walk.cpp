@@ -5,7 +5,7 @@
 // a failed allocation leaves a prefix of the full tree and no leak.
 
 #include "atoms/atom_file.h"
-#include "atoms/atom_tree_memory.h"
+#include "tests/support/atom_tree_memory.h"
 #include "atoms/atom_walk.h"
 #include "defs/definition_index.h"
 #include "defs/definition_text.h"
@@ -164,11 +164,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size > 0xFFFFFF)
         return 0;
     if (DefinitionText == 0) {
-        // Lives for the process, as in kivra.
-        DefinitionText = CopyToText((const uint8_t *)kDefinitions, sizeof kDefinitions - 1);
-        // As the loaders do: the lookup then goes through the index.
-        DefinitionTextIndex = BuildDefinitionIndex(DefinitionText, CharStepPlatform);
-        FUZZ_CHECK(DefinitionTextIndex != 0);
+        // Lives for the process, as in kivra; the lookup goes through its index.
+        SetDefinitionText(CopyToText((const uint8_t *)kDefinitions, sizeof kDefinitions - 1),
+                          CharStepPlatform);
+        FUZZ_CHECK(DefinitionTextIndex() != 0);
     }
     MemoryFile file = {data, size};
     FileReadService files = MemoryFileService(&file);

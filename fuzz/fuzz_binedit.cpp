@@ -13,6 +13,7 @@
 // view lie in a read-only mapping that ends at an inaccessible page.
 
 #include "controls/binedit/binedit_navigation.h"
+#include "tests/support/binedit_scroll_bar.h"
 #include "controls/binedit/binedit_paint_plan.h"
 #include "controls/binedit/binedit_state.h"
 #include "fuzz_support.h"

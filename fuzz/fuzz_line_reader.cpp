@@ -8,6 +8,7 @@
 // Input: flags (bit 0: Shift-JIS step, bit 1: fail one allocation), the
 // number of the read whose allocation fails, then the text.
 
+#include "defs/definition_line.h"
 #include "defs/definition_text.h"
 #include "fuzz_lines_reference.h"
 #include "fuzz_support.h"
@@ -26,10 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     CharStep step = shiftJis ? CharStepShiftJis : CharStepSingleByte;
 
     std::vector<ReferenceLine> expected = ReferenceLines(text, shiftJis);
-    char *cursor = text;
+    const char *cursor = text;
     size_t read = 0;
     for (size_t n = 0;; n++) {
-        char *before = cursor;
+        const char *before = cursor;
         if (failOne && n == failingRead) {
             SetHeapFailureCountdown(0);
             char *line = ReadDefinitionLineWithStep(&cursor, step);
@@ -63,10 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         HeapFreeBlock(line);
     }
     // Used up: every further read gives NULL and leaves the cursor alone.
-    char *end = cursor;
+    const char *end = cursor;
     FUZZ_CHECK(ReadDefinitionLineWithStep(&cursor, step) == 0 && cursor == end);
     FUZZ_CHECK(ReadDefinitionLineWithStep(0, step) == 0);
-    char *none = 0;
+    const char *none = 0;
     FUZZ_CHECK(ReadDefinitionLineWithStep(&none, step) == 0 && none == 0);
     HeapFreeBlock(text);
     return 0;

@@ -4,6 +4,7 @@
 // AddressSanitizer sees any read past their end.
 
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include <stdint.h>
 #include <stdio.h>

@@ -9,3 +9,16 @@ void SetWindowState(HWND window, void *state)
 {
     SetWindowLongPtrA(window, 0, (LONG_PTR)state);
 }
+
+int RegisterControlClass(const char *name, WNDPROC procedure, HCURSOR cursor, HBRUSH background)
+{
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = procedure;
+    windowClass.cbWndExtra = sizeof(void *);
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.hCursor = cursor;
+    windowClass.hbrBackground = background;
+    windowClass.lpszClassName = name;
+    return RegisterClassExA(&windowClass) != 0 ? 1 : 0;
+}

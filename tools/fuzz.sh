@@ -15,8 +15,7 @@ dir="$here/build/fuzz"
 all="atom_walk description_lookup definition_index line_reader binedit divider command_line"
 harnesses="${FUZZ_HARNESSES:-$all}"
 if [ ! -f "$dir/CMakeCache.txt" ]; then
-  CC=clang CXX=clang++ cmake -G Ninja -S "$here" -B "$dir" -DKIVRA_FUZZ=ON \
-    -DKIVRA_TESTS=OFF -DKIVRA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  (cd "$here" && cmake --preset fuzz >/dev/null)
 fi
 targets=""
 for h in $harnesses; do targets="$targets fuzz_$h"; done

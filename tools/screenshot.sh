@@ -1,29 +1,24 @@
 #!/bin/sh
-# Remakes docs/screenshot.png: kivra.exe under Wine in a virtual X display
-# (Xvfb) with the bundled sample loaded, the tree opened a little with the
-# keyboard and one atom selected, the screen captured with ImageMagick's
-# import and cropped to kivra's window.
+# Remakes docs/screenshot.png: kivra.exe under Wine in an X display (a
+# virtual one from tools/with-display.sh when there is none) with the
+# bundled sample (or the file named as the first argument) loaded, the tree
+# opened a little with the keyboard and one atom selected, the screen
+# captured with ImageMagick's import and cropped to kivra's window.
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 file="${1:-samples/sample.mp4}"
 out="$here/docs/screenshot.png"
-sh tools/setup.sh
-exe=$(sh tools/build-kivra-exe.sh)
+if [ "$1" != "--in-display" ]; then
+  sh tools/setup.sh
+  exe=$(sh tools/build-kivra-exe.sh)
+  exec sh tools/with-display.sh sh "$here/tools/screenshot.sh" --in-display "$exe" "$file"
+fi
+exe="$2"
+file="$3"
 
-n=${KIVRA_XVFB_DISPLAY:-91}
-while [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
 kivra=""
-trap 'kill $kivra $xvfb 2>/dev/null' EXIT INT TERM
-export DISPLAY=":$n"
-i=0
-until xdpyinfo >/dev/null 2>&1; do
-  i=$((i + 1)); [ $i -gt 100 ] && { echo "screenshot: Xvfb did not start" >&2; exit 1; }
-  sleep 0.1
-done
-
+trap 'kill $kivra 2>/dev/null' EXIT INT TERM
 sh tools/wine-run.sh "$exe" "$file" &
 kivra=$!
 window=""

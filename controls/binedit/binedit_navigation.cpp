@@ -1,22 +1,5 @@
 #include "controls/binedit/binedit_navigation.h"
 
-void SetBinEditScrollRange(BinEditScrollBar *bar, int32_t minimum, int32_t maximum)
-{
-    bar->minimum = minimum;
-    bar->maximum = maximum;
-    SetBinEditScrollPosition(bar, bar->position);
-}
-
-void SetBinEditScrollPosition(BinEditScrollBar *bar, int32_t position)
-{
-    int32_t highest = bar->maximum < bar->minimum ? bar->minimum : bar->maximum;
-    if (position > highest)
-        position = highest;
-    if (position < bar->minimum)
-        position = bar->minimum;
-    bar->position = position;
-}
-
 int32_t BinEditLastRow(uint32_t size)
 {
     // Counted without adding 15 to size, which would wrap for the largest sizes.
@@ -88,17 +71,22 @@ int HitTestBinEdit(const BinEditState *state, int32_t x, int32_t y, int32_t topR
 {
     if (!BinEditHasCell(state))
         return 0;
+    // Cells counted from the first hex cell: the hex column's three cells
+    // per byte, then the text column from its first cell on; the cell
+    // between the two columns counts as the text column's first byte.
+    const int32_t hexCells = BinEditHexCell(BINEDIT_BYTES_PER_ROW) - BINEDIT_HEX_FIRST_CELL;
+    const int32_t textStart = BINEDIT_TEXT_FIRST_CELL - BINEDIT_HEX_FIRST_CELL;
     int32_t c = x / state->cellWidth - BINEDIT_HEX_FIRST_CELL;
     if (c < 0)
         c = 0;
     int32_t column;
-    if (c >= 48) {
-        c -= 49;
+    if (c >= hexCells) {
+        c -= textStart;
         if (c < 0)
             c = 0;
         column = BINEDIT_TEXT_COLUMN;
     } else {
-        c /= 3;
+        c /= BinEditHexCell(1) - BinEditHexCell(0);
         column = BINEDIT_HEX_COLUMN;
     }
     int32_t r = y / state->cellHeight - 1;

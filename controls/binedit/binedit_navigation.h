@@ -8,21 +8,6 @@
 // All of it is 32-bit with wrap-around; "read as signed" means taking the
 // 32-bit result as two's complement.
 
-// The top row is the position of the window's vertical scroll bar, which
-// clamps every position set to the range last given to it. This record
-// stands for that scroll bar wherever the window system is not at hand.
-struct BinEditScrollBar
-{
-    int32_t minimum;
-    int32_t maximum;
-    int32_t position;
-};
-
-// A range whose maximum is below its minimum (no bytes: 0 to -1) holds the
-// position at the minimum.
-void SetBinEditScrollRange(BinEditScrollBar *bar, int32_t minimum, int32_t maximum);
-void SetBinEditScrollPosition(BinEditScrollBar *bar, int32_t position);
-
 // The number of the last data row, -1 with no bytes: the scroll range of
 // WM_SIZE is 0 to this.
 int32_t BinEditLastRow(uint32_t size);

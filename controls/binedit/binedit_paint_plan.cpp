@@ -110,7 +110,7 @@ uint32_t BinEditPaintPlanCapacity(const BinEditPaintInput *input)
     if (!BinEditHasCell(state))
         return 1;
     if (!state->data)
-        return 4;
+        return BINEDIT_PAINT_RESERVE_OPS;
     uint32_t first;
     uint32_t remaining = RemainingFromTop(input, &first);
     uint32_t rowsWithBytes = (remaining >> 4) + ((remaining & 15) != 0 ? 1 : 0);
@@ -207,7 +207,7 @@ void MakeBinEditPaintPlan(const BinEditPaintInput *input, BinEditPaintPlan *plan
 {
     uint32_t capacity = BinEditPaintPlanCapacity(input);
     BinEditPaintOp *ops = 0;
-    if (capacity > 4)
+    if (capacity > BINEDIT_PAINT_RESERVE_OPS)
         ops = (BinEditPaintOp *)HeapAllocBlock(capacity * sizeof(BinEditPaintOp));
     if (ops) {
         plan->ops = ops;
@@ -216,8 +216,8 @@ void MakeBinEditPaintPlan(const BinEditPaintInput *input, BinEditPaintPlan *plan
         return;
     }
     plan->ops = plan->reserve;
-    plan->capacity = 4;
-    if (capacity > 4 || capacity == 0) {
+    plan->capacity = BINEDIT_PAINT_RESERVE_OPS;
+    if (capacity > BINEDIT_PAINT_RESERVE_OPS || capacity == 0) {
         // No room for the rows: paint as an empty view rather than not at all.
         BinEditState empty = *input->state;
         empty.data = 0;

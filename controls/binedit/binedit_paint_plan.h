@@ -72,6 +72,10 @@ struct BinEditPaintInput
     uint32_t windowTextColour;  // COLOR_WINDOWTEXT
 };
 
+// The plan of a view without bytes or without a cell size fits in the
+// plan's own reserve of this many operations, without an allocation.
+#define BINEDIT_PAINT_RESERVE_OPS 4
+
 // A plan: `ops` holds `count` operations (room for `capacity`), and
 // `caretShown` is the state's caretShown after they have been carried out.
 struct BinEditPaintPlan
@@ -80,7 +84,7 @@ struct BinEditPaintPlan
     uint32_t count;
     uint32_t capacity;
     uint32_t caretShown;
-    BinEditPaintOp reserve[4];  // the ops when a larger block cannot be had
+    BinEditPaintOp reserve[BINEDIT_PAINT_RESERVE_OPS];  // when a larger block cannot be had
 };
 
 // How many operations the plan of `input` can take at most; 0 when that is

@@ -36,14 +36,8 @@ static LRESULT OnCreate(HWND window)
     // Without its record the control cannot work: refuse to be created.
     if (!state)
         return -1;
-    state->data = 0;
-    state->size = 0;
-    state->caret = 0;
+    *state = {};
     state->column = BINEDIT_HEX_COLUMN;
-    state->font = 0;
-    state->cellWidth = 0;
-    state->cellHeight = 0;
-    state->caretShown = 0;
     SetWindowState(window, state);
     SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) | WS_VSCROLL);
     return 0;
@@ -205,20 +199,8 @@ LRESULT CALLBACK BinEditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 int RegisterBinEditClass(void)
 {
-    WNDCLASSEXA windowClass;
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = 0;
-    windowClass.lpfnWndProc = BinEditWndProc;
-    windowClass.cbClsExtra = 0;
-    windowClass.cbWndExtra = sizeof(void *);
-    windowClass.hInstance = GetModuleHandleA(NULL);
-    windowClass.hIcon = NULL;
-    windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
-    windowClass.hbrBackground = NULL;
-    windowClass.lpszMenuName = NULL;
-    windowClass.lpszClassName = BINEDIT_CLASS_NAME;
-    windowClass.hIconSm = NULL;
-    return RegisterClassExA(&windowClass) != 0 ? 1 : 0;
+    return RegisterControlClass(BINEDIT_CLASS_NAME, BinEditWndProc,
+                                LoadCursorA(NULL, (LPCSTR)IDC_ARROW), NULL);
 }
 
 void UnregisterBinEditClass(void)

@@ -9,8 +9,14 @@
 // parameter, passed as the number itself.
 
 // Sets or gets a pane: LOWORD(wParam) is the pane index, HIWORD(wParam)
-// the operation (0 set, 1 get); lParam is the pane's handle for a set.
+// the operation; lParam is the pane's handle for a set. A set answers the
+// handle, a get the pane (NULL when never set); a bad index answers 0 and an
+// unknown operation goes to DefWindowProc.
 #define DVM_PANE (WM_USER)
+#define DVM_PANE_SET 0
+#define DVM_PANE_GET 1
+#define DVM_PANE_WPARAM(operation, index) \
+    ((WPARAM)(((DWORD)(WORD)(operation) << 16) | (WORD)(index)))
 
 // One per divider window, its address in the window's slot 0.
 struct DividerState

@@ -16,8 +16,9 @@
 // The lookup compares a name's first four bytes with the atom's type, whose
 // bytes are always printable, and any further bytes with the payload.
 
+#include "defs/definition_line.h"
 #include "defs/definition_text.h"
-#include "defs/executable_path.h"
+#include "platform/executable_path.h"
 #include "platform/heap.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ std::vector<std::string> ReadLines(const std::string &text)
     for (size_t i = 0; i < text.size(); i++)
         copy[i] = text[i];
     copy[text.size()] = '\0';
-    char *cursor = copy;
+    const char *cursor = copy;
     while (char *line = ReadDefinitionLine(&cursor)) {
         lines.push_back(line);
         HeapFreeBlock(line);

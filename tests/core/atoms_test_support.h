@@ -4,9 +4,10 @@
 // the tree as kivra-dump prints it.
 
 #include "atoms/atom_file.h"
-#include "atoms/atom_tree_memory.h"
+#include "tests/support/atom_tree_memory.h"
 #include "platform/file_read.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include <stdint.h>
 #include <stdio.h>

@@ -1,4 +1,5 @@
 #include "controls/binedit/binedit_navigation.h"
+#include "tests/support/binedit_scroll_bar.h"
 
 #include <gtest/gtest.h>
 

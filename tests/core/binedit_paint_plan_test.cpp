@@ -1,5 +1,6 @@
 #include "controls/binedit/binedit_paint_plan.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,8 @@
 #include "controls/binedit/binedit_navigation.h"
+#include "tests/support/binedit_scroll_bar.h"
 #include "controls/binedit/binedit_state.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include "defs/definition_index.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include "atoms_test_support.h"
 
@@ -286,11 +287,11 @@ TEST(DefinitionIndex, NamedEdgeCasesGiveTheExpectedItems)
     }
 }
 
-// Long lines stay in the text: at either side of the limit, as headers and
-// bodies, ending in CR LF, LF or the final NUL, with a lead byte that takes
-// the line's terminator into the line. The lookup inserts them whole, needs
-// no allocation for them, and leaves the text as it was.
-TEST(DefinitionIndex, LongLinesAreInsertedWholeFromTheText)
+// Long lines: at either side of the limit, as headers and bodies, ending in
+// CR LF, LF or the final NUL, with a lead byte that takes the line's
+// terminator into the line. The lookup inserts them whole, through copies of
+// their own, and leaves the text as it was.
+TEST(DefinitionIndex, LongLinesAreInsertedWhole)
 {
     const std::string atLimit(DEFINITION_INDEX_LONG_LINE, 'a');
     const std::string belowLimit(DEFINITION_INDEX_LONG_LINE - 1, 'b');
@@ -314,17 +315,34 @@ TEST(DefinitionIndex, LongLinesAreInsertedWholeFromTheText)
         DefinitionIndex *index = BuildDefinitionIndex(exact.data, c.step);
         ASSERT_NE(index, nullptr);
         EXPECT_EQ(LookUpLiterally(exact.data, c.step, atom), c.expected);
-        ExactBuffer buffer(atom);
-        Lines items;
-        DescriptionTree tree = {&items, Collect};
-        SetHeapFailureCountdown(0);
-        AddAtomDescriptionsFromIndex(index, buffer.data, &tree, (void *)&kTypes,
-                                     buffer.data + buffer.size);
-        SetHeapFailureCountdown(-1);
-        EXPECT_EQ(items, c.expected);
+        EXPECT_EQ(LookUpIndexed(index, atom), c.expected);
         EXPECT_EQ(std::string(exact.data, text.size() + 1), text + '\0');
         FreeDefinitionIndex(index);
     }
+}
+
+// Short lines need no allocation; the first long line that cannot be copied
+// ends the lookup, as a line that cannot be read ends the line-by-line one.
+TEST(DefinitionIndex, ALongLineWithoutMemoryEndsTheLookup)
+{
+    const std::string atLimit(DEFINITION_INDEX_LONG_LINE, 'a');
+    const std::string belowLimit(DEFINITION_INDEX_LONG_LINE - 1, 'b');
+    ExactText exact("[moov]\n" + belowLimit + "\n" + atLimit + "\nafter\n[moov]\nnext\n");
+    DefinitionIndex *index = BuildDefinitionIndex(exact.data, CharStepSingleByte);
+    ASSERT_NE(index, nullptr);
+    ExactBuffer buffer(Atom("moov"));
+    Lines items;
+    DescriptionTree tree = {&items, Collect};
+    SetHeapFailureCountdown(0);
+    AddAtomDescriptionsFromIndex(index, buffer.data, &tree, (void *)&kTypes,
+                                 buffer.data + buffer.size);
+    SetHeapFailureCountdown(-1);
+    EXPECT_EQ(items, Lines({"[moov]", belowLimit}));
+    items.clear();
+    AddAtomDescriptionsFromIndex(index, buffer.data, &tree, (void *)&kTypes,
+                                 buffer.data + buffer.size);
+    EXPECT_EQ(items, Lines({"[moov]", belowLimit, atLimit, "after", "[moov]", "next"}));
+    FreeDefinitionIndex(index);
 }
 
 TEST(DefinitionIndex, LoadingBuildsItAndTheLookupFallsBackWithoutIt)
@@ -340,14 +358,14 @@ TEST(DefinitionIndex, LoadingBuildsItAndTheLookupFallsBackWithoutIt)
         SetHeapFailureCountdown(heapSuccesses);
         ASSERT_TRUE(LoadDefinitionTextWith(&defs.service, "atom.def"));
         SetHeapFailureCountdown(-1);
-        EXPECT_EQ(DefinitionTextIndex != nullptr, heapSuccesses == -1);
+        EXPECT_EQ(DefinitionTextIndex() != nullptr, heapSuccesses == -1);
         Lines out;
         DescriptionTree tree = {&out, Collect};
         AddAtomDescriptions(buffer.data, buffer.size, &tree, (void *)&kTypes,
                             buffer.data + buffer.size);
         EXPECT_EQ(out, expected) << heapSuccesses;
         FreeDefinitionText();
-        EXPECT_EQ(DefinitionTextIndex, nullptr);
+        EXPECT_EQ(DefinitionTextIndex(), nullptr);
     }
 }
 

@@ -1,6 +1,8 @@
+#include "defs/definition_line.h"
 #include "defs/definition_text.h"
 #include "platform/char_step.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +21,7 @@ std::vector<std::string> ReadAllLines(const std::string &text, CharStep step)
         block[i] = text[i];
     block[text.size()] = '\0';
     std::vector<std::string> lines;
-    char *cursor = block;
+    const char *cursor = block;
     for (int guard = 0; guard < 64; guard++) {
         char *line = ReadDefinitionLineWithStep(&cursor, step);
         if (line == nullptr) {
@@ -76,7 +78,7 @@ TEST(DefinitionLineReader, SplitsLinesAsTheTerminatorsSay)
 TEST(DefinitionLineReader, NullCursorsAndAnEndedTextGiveNull)
 {
     EXPECT_EQ(ReadDefinitionLine(nullptr), nullptr);
-    char *cursor = nullptr;
+    const char *cursor = nullptr;
     EXPECT_EQ(ReadDefinitionLine(&cursor), nullptr);
     EXPECT_EQ(cursor, nullptr);
     char empty[] = "";
@@ -88,7 +90,7 @@ TEST(DefinitionLineReader, NullCursorsAndAnEndedTextGiveNull)
 TEST(DefinitionLineReader, AllocationFailureKeepsTheCursorOnTheLine)
 {
     char text[] = "first\nsecond";
-    char *cursor = text;
+    const char *cursor = text;
     SetHeapFailureCountdown(0);
     char *failed = ReadDefinitionLine(&cursor);
     SetHeapFailureCountdown(-1);

@@ -1,5 +1,7 @@
+#include "defs/definition_line.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include "atoms_test_support.h"
 
@@ -52,7 +54,7 @@ TEST(DefinitionText, EmptyFileGivesATextHoldingOnlyTheNul)
     ASSERT_TRUE(LoadDefinitionTextWith(&file.service, "x"));
     ASSERT_NE(DefinitionText, nullptr);
     EXPECT_EQ(DefinitionText[0], '\0');
-    char *cursor = DefinitionText;
+    const char *cursor = DefinitionText;
     EXPECT_EQ(ReadDefinitionLine(&cursor), nullptr);
 }
 

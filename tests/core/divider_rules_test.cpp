@@ -1,6 +1,7 @@
 #include "controls/divider/divider_rules.h"
 
 #include <gtest/gtest.h>
+#include <stdint.h>
 
 namespace {
 
@@ -32,6 +33,19 @@ TEST(DividerPlacement, WorkedExamples)
         {"side by side, 150 wide", DIVIDER_SIDE_BY_SIDE, 200, 150, 480, {0, 0, 146, 480}, {150, 0, 0, 480}},
         {"stacked, bar at the top", DIVIDER_STACKED, 0, 640, 480, {0, 0, 640, 0}, {0, 4, 640, 476}},
         {"stacked, bar at the bottom", DIVIDER_STACKED, 476, 640, 480, {0, 0, 640, 476}, {0, 480, 640, 0}},
+        // At the ends of the 32-bit range the arithmetic wraps around as
+        // machine arithmetic does, with no undefined behaviour (the sanitizer
+        // build aborts on a signed overflow). width - 4 wraps to
+        // INT32_MAX - 3, which does not limit a split of 0; pane 1's width,
+        // width - 0 - 4, wraps the same way.
+        {"side by side, INT32_MIN wide", DIVIDER_SIDE_BY_SIDE, 0, INT32_MIN, 10, {0, 0, 0, 10},
+         {4, 0, INT32_MAX - 3, 10}},
+        // The split is limited to INT32_MAX - 4: the bar ends at the far edge.
+        {"stacked, INT32_MAX high, split INT32_MAX", DIVIDER_STACKED, INT32_MAX, 10, INT32_MAX,
+         {0, 0, 10, INT32_MAX - 4}, {0, INT32_MAX, 10, 0}},
+        // Pane 1's height, 10 - INT32_MIN - 4, wraps to INT32_MIN + 6.
+        {"stacked, split INT32_MIN", DIVIDER_STACKED, INT32_MIN, 10, 10, {0, 0, 10, INT32_MIN},
+         {0, INT32_MIN + 4, 10, INT32_MIN + 6}},
     };
     for (const PlacementCase &c : cases) {
         PanePlacement placement = PlaceDividerPanes(c.orientation, c.splitPos, c.width, c.height);
@@ -100,6 +114,34 @@ TEST(DividerDrag, BelowTheBarTheUpperLimitWins)
     PressDivider(DIVIDER_STACKED, 0, 0, 0, 1, &splitPos, &dragOffset);
     EXPECT_EQ(splitPos, -4);
     EXPECT_EQ(dragOffset, 5);
+}
+
+TEST(DividerDrag, PressAndDragWrapAtTheEndsOfTheRange)
+{
+    int32_t splitPos = INT32_MAX;
+    int32_t dragOffset = 0;
+    PressDivider(DIVIDER_SIDE_BY_SIDE, INT32_MIN, 0, INT32_MIN, 0, &splitPos, &dragOffset);
+    // INT32_MIN - 4 wraps to INT32_MAX - 3, which limits INT32_MAX.
+    EXPECT_EQ(splitPos, INT32_MAX - 3);
+    // INT32_MIN - (INT32_MAX - 3) wraps to 4.
+    EXPECT_EQ(dragOffset, 4);
+
+    struct DragCase {
+        const char *situation;
+        uint32_t orientation;
+        int32_t dragOffset, width, height, x, y;
+        int32_t splitPos;
+    } cases[] = {
+        {"INT32_MIN - 1 wraps to INT32_MAX, which the far end limits", DIVIDER_STACKED, 1, 0, 100, 0,
+         INT32_MIN, 96},
+        {"INT32_MAX - (-1) wraps to INT32_MIN, which is raised to 0", DIVIDER_SIDE_BY_SIDE, -1, 100, 0,
+         INT32_MAX, 0, 0},
+    };
+    for (const DragCase &c : cases) {
+        EXPECT_EQ(DragDivider(c.orientation, 0, c.dragOffset, c.width, c.height, c.x, c.y),
+                  c.splitPos)
+            << c.situation;
+    }
 }
 
 TEST(DividerDrag, UnknownOrientationChangesNothing)

@@ -1,5 +1,6 @@
 #include "platform/char_step.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include <gtest/gtest.h>
 

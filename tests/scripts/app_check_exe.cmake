@@ -3,7 +3,8 @@
 #         -DENTRY=KivraStart -P app_check_exe.cmake
 # Imports must come only from the five system DLLs (no C runtime), the PE
 # entry point must be our own start-up function, and the resources must hold
-# icon group 101 (32x32 and 16x16, 16 colours) and the version record.
+# icon group 101 (32x32 and 16x16, 16 colours) and the version record. The
+# heap must be the product's: no failure countdown of the test builds.
 set(allowed KERNEL32.DLL USER32.DLL GDI32.DLL COMCTL32.DLL SHELL32.DLL)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
@@ -42,6 +43,13 @@ endif()
 string(TOLOWER "${CMAKE_MATCH_2}" entry)
 if(NOT start STREQUAL entry)
   message(FATAL_ERROR "entry point 0x${start} is not ${ENTRY} at 0x${entry}")
+endif()
+# The heap's own symbol shows that nm listed the program's functions.
+if(NOT symbols MATCHES "HeapAllocBlock")
+  message(FATAL_ERROR "HeapAllocBlock not found in ${EXE}: nm output not understood")
+endif()
+if(symbols MATCHES "(SetHeapFailureCountdown|HeapShouldFail|countdownPlusOne)")
+  message(FATAL_ERROR "${EXE} holds the test heap's ${CMAKE_MATCH_1}")
 endif()
 execute_process(COMMAND ${WINDRES} -i ${EXE} -O rc OUTPUT_VARIABLE resources RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

@@ -5,6 +5,7 @@
 #include "controls/divider/divider_window.h"
 #include "defs/definition_text.h"
 #include "platform/window_state.h"
+#include "tests/support/window_test_support.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -34,13 +35,6 @@ std::vector<unsigned char> ReadWholeFile(const std::string &path)
     return bytes;
 }
 
-std::string TempFilePath(const char *name)
-{
-    char directory[MAX_PATH];
-    GetTempPathA(MAX_PATH, directory);
-    return std::string(directory) + name;
-}
-
 // A file of one 16-byte ftyp atom: small enough to tell apart from the sample.
 std::string WriteSmallFile()
 {
@@ -55,26 +49,6 @@ std::string WriteSmallFile()
     return path;
 }
 
-void RegisterClassesOnce()
-{
-    static int done;
-    if (done)
-        return;
-    done = 1;
-    InitCommonControls();
-    WNDCLASSEXA existing;
-    existing.cbSize = sizeof(existing);
-    HINSTANCE instance = GetModuleHandleA(NULL);
-    // Other test files of this program may have registered them already.
-    if (!GetClassInfoExA(instance, DIVIDER_CLASS_NAME, &existing)) {
-        ASSERT_EQ(RegisterDividerClass(), 1);
-    }
-    if (!GetClassInfoExA(instance, BINEDIT_CLASS_NAME, &existing)) {
-        ASSERT_EQ(RegisterBinEditClass(), 1);
-    }
-    LoadDefinitionText();
-}
-
 HWND MakeMainWindow(const char *argument)
 {
     static int classRegistered;
@@ -85,35 +59,22 @@ HWND MakeMainWindow(const char *argument)
     return OpenMainWindow(argument);
 }
 
-HGLOBAL MakeDrop(const std::vector<std::string> &paths)
-{
-    size_t listSize = 1;
-    for (const std::string &path : paths)
-        listSize += path.size() + 1;
-    HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + listSize);
-    DROPFILES *files = (DROPFILES *)GlobalLock(drop);
-    files->pFiles = sizeof(DROPFILES);
-    files->fWide = FALSE;
-    char *list = (char *)(files + 1);
-    for (const std::string &path : paths) {
-        memcpy(list, path.c_str(), path.size() + 1);
-        list += path.size() + 1;
-    }
-    *list = '\0';
-    GlobalUnlock(drop);
-    return drop;
-}
-
 class MainWindow : public ::testing::Test {
 protected:
     HWND main = NULL;
 
-    void SetUp() override { RegisterClassesOnce(); }
+    // Every test with the atom.def beside the test program.
+    void SetUp() override
+    {
+        ASSERT_TRUE(EnsureControlClasses());
+        LoadDefinitionText();
+    }
 
     void TearDown() override
     {
         if (main != NULL)
             DestroyWindow(main);
+        FreeDefinitionText();
     }
 
     void Open(const char *argument)
@@ -124,8 +85,8 @@ protected:
     }
 
     HWND Divider() { return (HWND)GetWindowLongPtrA(main, GWLP_USERDATA); }
-    HWND Tree() { return (HWND)SendMessageA(Divider(), DVM_PANE, 0x10000, 0); }
-    HWND Binary() { return (HWND)SendMessageA(Divider(), DVM_PANE, 0x10001, 0); }
+    HWND Tree() { return (HWND)SendMessageA(Divider(), DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0); }
+    HWND Binary() { return (HWND)SendMessageA(Divider(), DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0); }
     BinEditState *View() { return (BinEditState *)GetWindowState(Binary()); }
 
     LRESULT ItemCount() { return SendMessageA(Tree(), TVM_GETCOUNT, 0, 0); }
@@ -185,6 +146,60 @@ std::string ClassOf(HWND window)
     GetClassNameA(window, name, sizeof(name));
     return name;
 }
+
+// A dropped path at the limit of MAX_PATH.
+class LongDrop : public ::testing::Test {
+protected:
+    HWND main = NULL;
+    std::string directory;
+    std::string path;  // 259 characters: the longest that MAX_PATH holds
+
+    void SetUp() override
+    {
+        // No description items: the tree holds the root and the ftyp atom.
+        ASSERT_TRUE(EnsureControlClasses());
+        FreeDefinitionText();
+        main = MakeMainWindow(NULL);
+        ASSERT_NE(main, (HWND)NULL);
+        directory = TempFilePath("kivra_app_test_long_") + std::string(100, 'd');
+        CreateDirectoryA(directory.c_str(), NULL);
+        path = directory + "\\";
+        path += std::string(259 - path.size() - 4, 'f') + ".mp4";
+        ASSERT_EQ(path.size(), 259u);
+        static const unsigned char ftyp[16] = {0, 0, 0, 16, 'f', 't', 'y', 'p',
+                                               'i', 's', 'o', 'm', 0, 0, 2, 0};
+        ASSERT_TRUE(WriteFileBytes(path, std::vector<unsigned char>(ftyp, ftyp + 16)));
+    }
+
+    void TearDown() override
+    {
+        if (main != NULL)
+            DestroyWindow(main);
+        DeleteFileA(path.c_str());
+        RemoveDirectoryA(directory.c_str());
+    }
+
+    HWND Tree()
+    {
+        HWND divider = (HWND)GetWindowLongPtrA(main, GWLP_USERDATA);
+        return (HWND)SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0);
+    }
+
+    std::string RootText()
+    {
+        HTREEITEM root = (HTREEITEM)SendMessageA(Tree(), TVM_GETNEXTITEM, TVGN_ROOT, 0);
+        if (root == NULL)
+            return "";
+        char text[1024] = "";
+        TVITEMA item = {};
+        item.mask = TVIF_TEXT;
+        item.hItem = root;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(Tree(), TVM_GETITEMA, 0, (LPARAM)&item);
+        return text;
+    }
+};
 
 } // namespace
 
@@ -342,4 +357,19 @@ TEST_F(MainWindow, CloseOnlyPostsTheQuitMessage)
     MSG message;
     ASSERT_TRUE(PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(message.wParam, 0u);
+}
+
+TEST_F(LongDrop, APathOf259CharactersIsOpened)
+{
+    SendMessageA(main, WM_DROPFILES, (WPARAM)MakeDrop({path}), 0);
+    EXPECT_EQ(RootText(), path);
+    EXPECT_EQ(SendMessageA(Tree(), TVM_GETCOUNT, 0, 0), 2);
+}
+
+// A longer path does not fit in MAX_PATH: cut short it would name another
+// file (here the 259-character one), so nothing is opened.
+TEST_F(LongDrop, ALongerPathIsNotOpenedCutShort)
+{
+    SendMessageA(main, WM_DROPFILES, (WPARAM)MakeDrop({path + "x"}), 0);
+    EXPECT_EQ(SendMessageA(Tree(), TVM_GETCOUNT, 0, 0), 0);
 }

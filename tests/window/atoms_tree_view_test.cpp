@@ -1,10 +1,14 @@
-// LoadAtomFile against a real SysTreeView32: the messages it sends and the
-// tree they build.
+// LoadAtomFile against a real SysTreeView32: the messages it sends, the tree
+// they build, and the limits of the tree view itself (deeply nested atoms, a
+// file too large for a 32-bit address space).
 
 #include "atoms/atom_file_win32.h"
 #include "atoms/atom_node_record.h"
+#include "atoms/atom_walk.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
+#include "tests/support/window_test_support.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -12,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -26,8 +32,7 @@ struct SentInsert {
 };
 
 struct TreeFixtureState {
-    std::vector<UINT> messages;  // TVM_DELETEITEM and TVM_INSERTITEMA, in order
-    std::vector<LPARAM> deleteParams;
+    MessageRecorder messages;  // TVM_DELETEITEM and TVM_INSERTITEMA, in order
     std::vector<SentInsert> inserts;
     WNDPROC treeProc = nullptr;
     int recordsFreed = 0;
@@ -39,11 +44,10 @@ TreeFixtureState *g_state;
 LRESULT CALLBACK RecordingTreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == TVM_DELETEITEM) {
-        g_state->messages.push_back(message);
-        g_state->deleteParams.push_back(lParam);
+        g_state->messages.Record(message, wParam, lParam);
     } else if (message == TVM_INSERTITEMA) {
         const TVINSERTSTRUCTA *insert = (const TVINSERTSTRUCTA *)lParam;
-        g_state->messages.push_back(message);
+        g_state->messages.Record(message, wParam, lParam);
         g_state->inserts.push_back({insert->hParent, insert->hInsertAfter, insert->item.mask,
                                     insert->item.pszText,
                                     (insert->item.mask & TVIF_PARAM) ? insert->item.lParam : 0});
@@ -51,7 +55,8 @@ LRESULT CALLBACK RecordingTreeProc(HWND window, UINT message, WPARAM wParam, LPA
     return CallWindowProcA(g_state->treeProc, window, message, wParam, lParam);
 }
 
-// The tree's owner frees records as the main window does.
+// The tree's owner frees records as the main window does, counting them
+// when a fixture state is in place.
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NOTIFY && ((NMHDR *)lParam)->code == TVN_DELETEITEMA) {
@@ -59,29 +64,21 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (record) {
             if (record->ownsBuffer) {
                 HeapFreeBlock(record->base);
-                g_state->buffersFreed++;
+                if (g_state)
+                    g_state->buffersFreed++;
             }
             HeapFreeBlock(record);
-            g_state->recordsFreed++;
+            if (g_state)
+                g_state->recordsFreed++;
         }
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-std::string TempPath(const char *name)
-{
-    char directory[MAX_PATH];
-    GetTempPathA(sizeof directory, directory);
-    return std::string(directory) + name;
-}
-
 void WriteFile(const std::string &path, const std::string &bytes)
 {
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
+    ASSERT_TRUE(WriteFileBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end())));
 }
 
 std::string Atom(const char *type, const std::string &payload)
@@ -141,16 +138,12 @@ protected:
     {
         g_state = &state;
         InitCommonControls();
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = OwnerProc;
-        wc.hInstance = GetModuleHandleA(NULL);
-        wc.lpszClassName = "kivra_test_tree_owner";
-        RegisterClassA(&wc);
+        ASSERT_TRUE(EnsureTestClass("kivra_test_tree_owner", OwnerProc));
         owner = CreateWindowA("kivra_test_tree_owner", "owner", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
-                              NULL, NULL, wc.hInstance, NULL);
+                              NULL, NULL, GetModuleHandleA(NULL), NULL);
         ASSERT_NE(owner, nullptr);
         tree = CreateWindowA(WC_TREEVIEWA, "", WS_CHILD | WS_VISIBLE, 0, 0, 400, 300, owner, NULL,
-                             wc.hInstance, NULL);
+                             GetModuleHandleA(NULL), NULL);
         ASSERT_NE(tree, nullptr);
         state.treeProc = (WNDPROC)SetWindowLongPtrA(tree, GWLP_WNDPROC, (LONG_PTR)RecordingTreeProc);
     }
@@ -159,7 +152,6 @@ protected:
     {
         SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
         DestroyWindow(owner);
-        UnregisterClassA("kivra_test_tree_owner", GetModuleHandleA(NULL));
         FreeDefinitionText();
         g_state = nullptr;
     }
@@ -167,20 +159,25 @@ protected:
 
 TEST_F(AtomTreeView, SendsExactlyTheDeleteAndInsertMessages)
 {
-    std::string defs = TempPath("kivra-tree-test.def");
+    std::string defs = TempFilePath("kivra-tree-test.def");
     WriteFile(defs, "[moov] Movie\r\nbody line\r\n");
     ASSERT_TRUE(LoadDefinitionTextFromPath(defs.c_str()));
-    std::string path = TempPath("kivra-tree-test.mp4");
+    std::string path = TempFilePath("kivra-tree-test.mp4");
     WriteFile(path, Atom("ftyp", "isom") + Atom("moov", Atom("mvhd", std::string(4, '\0'))));
 
     LoadAtomFile(tree, path.c_str());
 
-    const std::vector<UINT> expectedMessages = {TVM_DELETEITEM, TVM_INSERTITEMA, TVM_INSERTITEMA,
-                                                TVM_INSERTITEMA, TVM_INSERTITEMA, TVM_INSERTITEMA,
-                                                TVM_INSERTITEMA};
-    EXPECT_EQ(state.messages, expectedMessages);
-    ASSERT_EQ(state.deleteParams.size(), 1u);
-    EXPECT_EQ(state.deleteParams[0], (LPARAM)TVI_ROOT);
+    const ExpectedMessage expectedMessages[] = {
+        {TVM_DELETEITEM, CHECK_LPARAM, 0, (LPARAM)TVI_ROOT},
+        {TVM_INSERTITEMA, 0, 0, 0},
+        {TVM_INSERTITEMA, 0, 0, 0},
+        {TVM_INSERTITEMA, 0, 0, 0},
+        {TVM_INSERTITEMA, 0, 0, 0},
+        {TVM_INSERTITEMA, 0, 0, 0},
+        {TVM_INSERTITEMA, 0, 0, 0},
+        {},
+    };
+    ExpectMessageSequence(state.messages, expectedMessages, "LoadAtomFile");
     ASSERT_EQ(state.inserts.size(), 6u);
     const UINT withRecord = TVIF_TEXT | TVIF_PARAM;
     const char *texts[] = {path.c_str(), "ftyp (+0x00000000:4[0x4])", "moov (+0x0000000C:12[0xC])",
@@ -214,7 +211,7 @@ TEST_F(AtomTreeView, SendsExactlyTheDeleteAndInsertMessages)
 
 TEST_F(AtomTreeView, ReloadFreesEveryRecordAndAMissingFileChangesNothing)
 {
-    std::string path = TempPath("kivra-tree-reload.mp4");
+    std::string path = TempFilePath("kivra-tree-reload.mp4");
     WriteFile(path, Atom("moov", Atom("trak", Atom("tkhd", ""))) + Atom("free", ""));
     LoadAtomFile(tree, path.c_str());
     std::string first = ReadBackTree(tree);
@@ -225,11 +222,162 @@ TEST_F(AtomTreeView, ReloadFreesEveryRecordAndAMissingFileChangesNothing)
     EXPECT_EQ(state.buffersFreed, 1);
     EXPECT_EQ(ReadBackTree(tree), first);
 
-    size_t sent = state.messages.size();
+    size_t sent = state.messages.Count();
     LoadAtomFile(tree, (path + ".missing").c_str());
-    EXPECT_EQ(state.messages.size(), sent);
+    EXPECT_EQ(state.messages.Count(), sent);
     EXPECT_EQ(ReadBackTree(tree), first);
     DeleteFileA(path.c_str());
+}
+
+// levels atoms, each the only child of the one before.
+std::vector<unsigned char> NestedAtoms(uint32_t levels)
+{
+    std::vector<unsigned char> bytes;
+    bytes.reserve(8u * levels);
+    for (uint32_t i = 0; i < levels; i++) {
+        uint32_t size = 8u * (levels - i);
+        unsigned char header[8] = {(unsigned char)(size >> 24), (unsigned char)(size >> 16),
+                                   (unsigned char)(size >> 8), (unsigned char)size,
+                                   'n', 'e', 's', 't'};
+        bytes.insert(bytes.end(), header, header + 8);
+    }
+    return bytes;
+}
+
+class TreeViewLimits : public ::testing::Test {
+protected:
+    HWND host = NULL;
+    HWND tree = NULL;
+
+    void SetUp() override
+    {
+        InitCommonControls();
+        ASSERT_TRUE(EnsureTestClass("kivra_test_tree_owner", OwnerProc));
+        host = CreateWindowExA(0, "kivra_test_tree_owner", "host", WS_OVERLAPPEDWINDOW, 0, 0, 640,
+                               480, NULL, NULL, GetModuleHandleA(NULL), NULL);
+        ASSERT_NE(host, (HWND)NULL);
+        tree = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
+                               WS_CHILD | WS_VISIBLE | TVS_HASLINES | TVS_LINESATROOT |
+                                   TVS_HASBUTTONS,
+                               0, 0, 640, 480, host, NULL, GetModuleHandleA(NULL), NULL);
+        ASSERT_NE(tree, (HWND)NULL);
+        ShowWindow(host, SW_SHOW);
+    }
+
+    void TearDown() override
+    {
+        if (host != NULL)
+            DestroyWindow(host);
+    }
+
+    LRESULT Count() { return SendMessageA(tree, TVM_GETCOUNT, 0, 0); }
+
+    HTREEITEM Next(HTREEITEM item, UINT how)
+    {
+        return (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, how, (LPARAM)item);
+    }
+
+    void Pump()
+    {
+        MSG message;
+        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+    }
+
+    // Brings the deepest item into view, which expands the whole chain, and
+    // selects and paints it; then empties the tree.
+    void ExpandPaintAndEmpty(HTREEITEM deepest)
+    {
+        SendMessageA(tree, TVM_ENSUREVISIBLE, 0, (LPARAM)deepest);
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)deepest);
+        UpdateWindow(tree);
+        Pump();
+        SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
+        EXPECT_EQ(Count(), 0);
+    }
+};
+
+// How deep the tree view gets: the walk stops descending at
+// ATOM_WALK_DEPTH_LIMIT atoms, which the tree view survives being filled,
+// expanded along the whole chain, painted and emptied.
+TEST_F(TreeViewLimits, DeepNestingStopsAtADepthTheTreeViewSurvives)
+{
+    uint32_t levels = 1000000;
+    if (getenv("KIVRA_TREE_LEVELS"))
+        levels = (uint32_t)atoi(getenv("KIVRA_TREE_LEVELS"));
+    std::string path = TempFilePath("kivra_tree_limits_deep.mp4");
+    ASSERT_TRUE(WriteFileBytes(path, NestedAtoms(levels)));
+    LoadAtomFile(tree, path.c_str());
+    uint32_t expected = levels < ATOM_WALK_DEPTH_LIMIT ? levels : ATOM_WALK_DEPTH_LIMIT;
+    EXPECT_EQ(Count(), (LRESULT)expected + 1);
+    // Down the chain.
+    HTREEITEM item = Next(NULL, TVGN_ROOT);
+    uint32_t depth = 0;
+    while (item != NULL) {
+        HTREEITEM child = Next(item, TVGN_CHILD);
+        if (child == NULL)
+            break;
+        EXPECT_EQ(Next(child, TVGN_NEXT), (HTREEITEM)NULL);
+        item = child;
+        depth++;
+    }
+    EXPECT_EQ(depth, expected);
+    ExpandPaintAndEmpty(item);
+    DeleteFileA(path.c_str());
+}
+
+// The margin: a chain twice as deep as the walk makes, inserted directly,
+// survives the same treatment.
+TEST_F(TreeViewLimits, TreeViewSurvivesTwiceTheDepthLimit)
+{
+    uint32_t levels = 2 * ATOM_WALK_DEPTH_LIMIT;
+    if (getenv("KIVRA_TREE_CHAIN"))
+        levels = (uint32_t)atoi(getenv("KIVRA_TREE_CHAIN"));
+    HTREEITEM parent = TVI_ROOT;
+    for (uint32_t i = 0; i < levels; i++) {
+        TVINSERTSTRUCTA insert;
+        memset(&insert, 0, sizeof insert);
+        insert.hParent = parent;
+        insert.hInsertAfter = TVI_LAST;
+        insert.item.mask = TVIF_TEXT;
+        insert.item.pszText = (LPSTR) "nest (+0x00000000:0[0x0])";
+        parent = (HTREEITEM)SendMessageA(tree, TVM_INSERTITEMA, 0, (LPARAM)&insert);
+        ASSERT_NE(parent, (HTREEITEM)NULL) << i;
+    }
+    EXPECT_EQ(Count(), (LRESULT)levels);
+    ExpandPaintAndEmpty(parent);
+}
+
+// A file too large for a 32-bit address space: a sparse 3 GiB file of
+// zeros, through the real file calls (its size fits the 32 bits the loader
+// takes). The 32-bit product cannot allocate its buffer and leaves the tree
+// empty; this 64-bit build is made to fail that allocation the same way,
+// rather than read 3 GiB.
+TEST_F(TreeViewLimits, SparseThreeGigabyteFileLeavesTheTreeEmpty)
+{
+    std::string path = TempFilePath("kivra_tree_limits_sparse.mp4");
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 3LL << 30;
+    ASSERT_TRUE(SetFilePointerEx(file, size, NULL, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+    // A small file first: the large one must take its items away.
+    std::string small = TempFilePath("kivra_tree_limits_small.mp4");
+    ASSERT_TRUE(WriteFileBytes(small, NestedAtoms(2)));
+    LoadAtomFile(tree, small.c_str());
+    EXPECT_EQ(Count(), 3);
+    if (sizeof(void *) == 8)
+        SetHeapFailureCountdown(0);
+    LoadAtomFile(tree, path.c_str());
+    SetHeapFailureCountdown(-1);
+    EXPECT_EQ(Count(), 0);
+    UpdateWindow(tree);
+    Pump();
+    SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
+    DeleteFileA(path.c_str());
+    DeleteFileA(small.c_str());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "controls/binedit/binedit_state.h"
 #include "controls/binedit/binedit_window.h"
 #include "platform/window_state.h"
+#include "tests/support/window_test_support.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -26,15 +27,8 @@ protected:
         static HWND shared = NULL;
         if (shared && IsWindow(shared))
             return shared;
-        // Other tests in this program may have registered the class already.
-        WNDCLASSA existing;
-        if (!RegisterBinEditClass() && !GetClassInfoA(GetModuleHandleA(NULL), BINEDIT_CLASS_NAME, &existing))
+        if (!EnsureControlClasses() || !EnsureTestClass("kivra_binedit_test_parent", DefWindowProcA))
             return NULL;
-        WNDCLASSA parentClass = {};
-        parentClass.lpfnWndProc = DefWindowProcA;
-        parentClass.hInstance = GetModuleHandleA(NULL);
-        parentClass.lpszClassName = "kivra_binedit_test_parent";
-        RegisterClassA(&parentClass);
         shared = CreateWindowExA(0, "kivra_binedit_test_parent", "binedit test",
                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 400,
                                  NULL, NULL, GetModuleHandleA(NULL), NULL);

@@ -1,6 +1,7 @@
 #include "binedit_test_window.h"
 
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
 
 #include <vector>
 

@@ -1,5 +1,7 @@
 #include "controls/divider/divider_window.h"
 #include "platform/heap.h"
+#include "tests/support/heap_fault.h"
+#include "tests/support/window_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -7,13 +9,7 @@ namespace {
 
 // The parent records what the divider relays to it and answers with a
 // value of its own, so a test can see both directions of a relay.
-struct RelayRecord {
-    int count;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-RelayRecord g_relay;
+MessageRecorder g_parentMessages;
 const LRESULT kParentAnswer = 0x5A5A;
 
 LRESULT CALLBACK TestParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -26,10 +22,7 @@ LRESULT CALLBACK TestParentProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CHAR:
     case WM_SYSKEYDOWN:
     case WM_COMMAND:
-        g_relay.count++;
-        g_relay.message = message;
-        g_relay.wParam = wParam;
-        g_relay.lParam = lParam;
+        g_parentMessages.Record(message, wParam, lParam);
         return kParentAnswer;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -52,8 +45,8 @@ LRESULT CALLBACK LatePaneProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     if (message == WM_DESTROY) {
         HWND divider = GetParent(window);
         g_late.asked++;
-        g_late.paneGet = SendMessageA(divider, DVM_PANE, 0x10000, 0);
-        g_late.paneSet = SendMessageA(divider, DVM_PANE, 1, (LPARAM)window);
+        g_late.paneGet = SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0);
+        g_late.paneSet = SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 1), (LPARAM)window);
         g_late.size = SendMessageA(divider, WM_SIZE, 0, MAKELPARAM(10, 10));
         g_late.mouseMove = SendMessageA(divider, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
         g_late.press = SendMessageA(divider, WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5));
@@ -63,26 +56,9 @@ LRESULT CALLBACK LatePaneProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 void RegisterTestClasses()
 {
-    static int registered;
-    if (registered)
-        return;
-    registered = 1;
-    WNDCLASSEXA existing;
-    existing.cbSize = sizeof(existing);
-    // Another test file of this program may have registered it already.
-    if (!GetClassInfoExA(GetModuleHandleA(NULL), DIVIDER_CLASS_NAME, &existing)) {
-        ASSERT_EQ(RegisterDividerClass(), 1);
-    }
-    WNDCLASSEXA parentClass = {};
-    parentClass.cbSize = sizeof(parentClass);
-    parentClass.lpfnWndProc = TestParentProc;
-    parentClass.hInstance = GetModuleHandleA(NULL);
-    parentClass.lpszClassName = "divider_test_parent";
-    ASSERT_NE(RegisterClassExA(&parentClass), 0);
-    WNDCLASSEXA paneClass = parentClass;
-    paneClass.lpfnWndProc = LatePaneProc;
-    paneClass.lpszClassName = "divider_test_late_pane";
-    ASSERT_NE(RegisterClassExA(&paneClass), 0);
+    ASSERT_TRUE(EnsureControlClasses());
+    ASSERT_TRUE(EnsureTestClass("divider_test_parent", TestParentProc));
+    ASSERT_TRUE(EnsureTestClass("divider_test_late_pane", LatePaneProc));
 }
 
 struct PaneBox {
@@ -117,7 +93,7 @@ protected:
     void SetUp() override
     {
         RegisterTestClasses();
-        g_relay = RelayRecord();
+        g_parentMessages.Clear();
         // A popup has no frame, so its client area is its whole size.
         parent = CreateWindowExA(0, "divider_test_parent", "divider test", WS_POPUP,
                                  0, 0, 640, 480, NULL, NULL, GetModuleHandleA(NULL), NULL);
@@ -148,8 +124,8 @@ protected:
         ASSERT_NE(divider, (HWND)NULL);
         top = MakePane(divider);
         bottom = MakePane(divider);
-        SendMessageA(divider, DVM_PANE, 0, (LPARAM)top);
-        SendMessageA(divider, DVM_PANE, 1, (LPARAM)bottom);
+        SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 0), (LPARAM)top);
+        SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 1), (LPARAM)bottom);
     }
 
     void Resize(int width, int height)
@@ -167,39 +143,40 @@ TEST_F(DividerWindow, PaneMessageTable)
     top = MakePane(divider);
     bottom = MakePane(divider);
 
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, 0x10000, 0), 0) << "get of a pane never set";
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, 0x10001, 0), 0);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0), 0) << "get of a pane never set";
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0), 0);
 
     // A set returns the handle and places at once.
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, 0, (LPARAM)top), (LRESULT)top);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 0), (LPARAM)top), (LRESULT)top);
     EXPECT_PLACE(top, 0, 0, 640, 200);
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, 1, (LPARAM)bottom), (LRESULT)bottom);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 1), (LPARAM)bottom), (LRESULT)bottom);
     EXPECT_PLACE(bottom, 0, 204, 640, 276);
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, 0x10000, 0), (LRESULT)top);
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, 0x10001, 0), (LRESULT)bottom);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0), (LRESULT)top);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0), (LRESULT)bottom);
 
     // Index 2 or more: 0, nothing stored, nothing placed.
     HWND stray = MakePane(divider, 7, 9);
     const WPARAM badIndices[] = {2, 3, 0xFFFF};
     for (WPARAM index : badIndices) {
-        EXPECT_EQ(SendMessageA(divider, DVM_PANE, index, (LPARAM)stray), 0) << index;
-        EXPECT_EQ(SendMessageA(divider, DVM_PANE, 0x10000 | index, 0), 0) << index;
+        EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, index), (LPARAM)stray), 0) << index;
+        EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, index), 0), 0) << index;
     }
     EXPECT_PLACE(stray, 7, 9, 10, 10);
 
     // Another operation goes to the default procedure and changes nothing.
-    const WPARAM otherOperations[] = {0x20000, 0x20001, 0xFFFF0000};
+    const WPARAM otherOperations[] = {DVM_PANE_WPARAM(2, 0), DVM_PANE_WPARAM(2, 1),
+                                      DVM_PANE_WPARAM(0xFFFF, 0)};
     for (WPARAM operation : otherOperations) {
         EXPECT_EQ(SendMessageA(divider, DVM_PANE, operation, (LPARAM)stray),
                   DefWindowProcA(divider, DVM_PANE, operation, (LPARAM)stray));
     }
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, 0x10000, 0), (LRESULT)top);
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, 0x10001, 0), (LRESULT)bottom);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0), (LRESULT)top);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0), (LRESULT)bottom);
     EXPECT_PLACE(stray, 7, 9, 10, 10);
 
     // Clearing a pane leaves its window where it was; only the other moves.
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, 0, 0), 0);
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, 0x10000, 0), 0);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 0), 0), 0);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0), 0);
     Resize(300, 100);
     EXPECT_PLACE(top, 0, 0, 640, 200);
     EXPECT_PLACE(bottom, 0, 100, 300, 0);
@@ -211,7 +188,7 @@ TEST_F(DividerWindow, NewDividerPlacesNothingUntilAPaneIsSet)
     top = MakePane(divider, 20, 30);
     Resize(500, 400);
     EXPECT_PLACE(top, 20, 30, 10, 10);
-    SendMessageA(divider, DVM_PANE, 1, (LPARAM)top);
+    SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 1), (LPARAM)top);
     EXPECT_PLACE(top, 204, 0, 296, 400);
 }
 
@@ -226,18 +203,17 @@ TEST_F(DividerWindow, RelaysExactlyFourMessagesUnchanged)
         {WM_DROPFILES, 0x7777, 0},
     };
     for (const Relayed &r : relayed) {
-        g_relay = RelayRecord();
+        g_parentMessages.Clear();
         EXPECT_EQ(SendMessageA(divider, r.message, r.wParam, r.lParam), kParentAnswer) << r.message;
-        EXPECT_EQ(g_relay.count, 1) << r.message;
-        EXPECT_EQ(g_relay.message, r.message);
-        EXPECT_EQ(g_relay.wParam, r.wParam);
-        EXPECT_EQ(g_relay.lParam, r.lParam);
+        const ExpectedMessage once[] = {{r.message, CHECK_BOTH, r.wParam, r.lParam}, {}};
+        ExpectMessageSequence(g_parentMessages, once, "relayed");
     }
+    const ExpectedMessage nothing[] = {{}};
     const UINT notRelayed[] = {WM_CHAR, WM_SYSKEYDOWN, WM_COMMAND};
     for (UINT message : notRelayed) {
-        g_relay = RelayRecord();
+        g_parentMessages.Clear();
         SendMessageA(divider, message, 'A', 0);
-        EXPECT_EQ(g_relay.count, 0) << message;
+        ExpectMessageSequence(g_parentMessages, nothing, "not relayed");
     }
 }
 
@@ -309,7 +285,7 @@ TEST_F(DividerWindow, SideBySidePressWhileShrunkStoresTheLimit)
 TEST_F(DividerWindow, UnknownOrientationIsInertButKeepsPanesAndCapture)
 {
     MakeStackedWithPanes(7);
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, 0x10001, 0), (LRESULT)bottom);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0), (LRESULT)bottom);
     EXPECT_PLACE(top, 3, 5, 10, 10);
     SendMessageA(divider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     EXPECT_EQ(GetCapture(), divider);
@@ -336,8 +312,8 @@ TEST_F(DividerWindow, MessagesAfterDestroyAnswerZero)
     HWND late = CreateWindowExA(0, "divider_test_late_pane", "", WS_CHILD | WS_VISIBLE, 0, 0, 10,
                                 10, divider, NULL, GetModuleHandleA(NULL), NULL);
     ASSERT_NE(late, (HWND)NULL);
-    SendMessageA(divider, DVM_PANE, 0, (LPARAM)late);
-    SendMessageA(divider, DVM_PANE, 1, (LPARAM)late);
+    SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 0), (LPARAM)late);
+    SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 1), (LPARAM)late);
     g_late = LateAnswers();
     g_late.paneGet = g_late.paneSet = g_late.size = g_late.mouseMove = g_late.press = -7;
     // The panes are destroyed after the divider's own WM_DESTROY.

@@ -1,5 +1,5 @@
+#include "tests/support/heap_fault.h"
 #include "platform/heap.h"
-#include "platform/heap_countdown.h"
 
 // -1: allocations never fail. Zero-initialised storage would mean "fail
 // now", so the value is stored offset by one.
@@ -10,7 +10,7 @@ void SetHeapFailureCountdown(long successes)
     g_countdownPlusOne = successes + 1;
 }
 
-int HeapShouldFail(void)
+static int HeapShouldFail(void)
 {
     if (g_countdownPlusOne <= 0)
         return 0;
@@ -18,4 +18,16 @@ int HeapShouldFail(void)
         return 1;
     g_countdownPlusOne--;
     return 0;
+}
+
+void *HeapAllocBlock(size_t bytes)
+{
+    if (HeapShouldFail())
+        return 0;
+    return ProcessHeapAlloc(bytes);
+}
+
+void HeapFreeBlock(void *block)
+{
+    ProcessHeapFree(block);
 }

@@ -1,4 +1,4 @@
-#include "atoms/atom_tree_memory.h"
+#include "tests/support/atom_tree_memory.h"
 #include "platform/heap.h"
 
 static MemoryTreeNode *AppendMemoryTreeNode(MemoryTree *tree, MemoryTreeNode *parent,
@@ -53,11 +53,8 @@ static void DeleteAllMemoryTreeItems(void *context)
 
 void InitMemoryTree(MemoryTree *tree)
 {
-    tree->service.context = tree;
-    tree->service.insertItem = InsertMemoryTreeItem;
-    tree->service.deleteAllItems = DeleteAllMemoryTreeItems;
-    tree->service.descriptions.context = tree;
-    tree->service.descriptions.insertChildText = InsertMemoryTreeText;
+    tree->service = {tree, InsertMemoryTreeItem, DeleteAllMemoryTreeItems,
+                     {tree, InsertMemoryTreeText}};
     tree->firstTop = 0;
     tree->lastTop = 0;
     tree->itemCount = 0;

@@ -52,10 +52,10 @@ uint32_t CheckTree(const MemoryTree &tree)
     return atoms;
 }
 
+// The walk without description items: no definition text while it lives.
 struct NoDefinitions {
-    char *saved;
-    NoDefinitions() : saved(DefinitionText) { DefinitionText = 0; }
-    ~NoDefinitions() { DefinitionText = saved; }
+    NoDefinitions() { FreeDefinitionText(); }
+    ~NoDefinitions() { FreeDefinitionText(); }
 };
 
 // A chain of atoms walked down to the depth limit, checked node by node.
@@ -76,7 +76,7 @@ uint32_t CheckChain(const MemoryTree &tree, uint32_t levels)
     return depth - 1;
 }
 
-TEST(HardeningHostile, AMillionNestedHeadersStopAtTheDepthLimitInOrder)
+TEST(HostileAtomFile, AMillionNestedHeadersStopAtTheDepthLimitInOrder)
 {
     NoDefinitions none;
     const uint32_t levels = 1000000;
@@ -90,7 +90,7 @@ TEST(HardeningHostile, AMillionNestedHeadersStopAtTheDepthLimitInOrder)
     EXPECT_EQ(CheckTree(tree.tree), ATOM_WALK_DEPTH_LIMIT);
 }
 
-TEST(HardeningHostile, TheWalkGoesOnAfterAnAtomAtTheDepthLimit)
+TEST(HostileAtomFile, TheWalkGoesOnAfterAnAtomAtTheDepthLimit)
 {
     NoDefinitions none;
     for (uint32_t levels : {ATOM_WALK_DEPTH_LIMIT - 1, ATOM_WALK_DEPTH_LIMIT,
@@ -109,7 +109,7 @@ TEST(HardeningHostile, TheWalkGoesOnAfterAnAtomAtTheDepthLimit)
     }
 }
 
-TEST(HardeningHostile, AMillionSiblingsComeInFileOrder)
+TEST(HostileAtomFile, AMillionSiblingsComeInFileOrder)
 {
     NoDefinitions none;
     const uint32_t count = 1000000;
@@ -141,7 +141,7 @@ std::vector<std::string> AtomLines(const MemoryTree &tree)
     return lines;
 }
 
-TEST(HardeningHostile, TheSampleCutAtEveryByte)
+TEST(HostileAtomFile, TheSampleCutAtEveryByte)
 {
     NoDefinitions none;
     const Bytes sample = ReadFileBytes(KIVRA_SOURCE_DIR "/samples/sample.mp4");
@@ -192,7 +192,7 @@ const Bytes nestedFile = Join({
 // Offsets of the size fields of moov, trak, mdia and hdlr.
 const uint32_t levelOffsets[] = {0, 8, 16, 24};
 
-TEST(HardeningHostile, BrokenSizeFieldsAtEveryLevel)
+TEST(HostileAtomFile, BrokenSizeFieldsAtEveryLevel)
 {
     NoDefinitions none;
     for (uint32_t level = 0; level < 4; level++) {
@@ -245,7 +245,7 @@ TEST(HardeningHostile, BrokenSizeFieldsAtEveryLevel)
     }
 }
 
-TEST(HardeningHostile, SizeZeroAtTopLevelRunsToTheEndOfTheFile)
+TEST(HostileAtomFile, SizeZeroAtTopLevelRunsToTheEndOfTheFile)
 {
     NoDefinitions none;
     EXPECT_EQ(LoadAndDump(Join({Atom("ftyp", Raw({'i', 's', 'o', 'm'})),
@@ -255,7 +255,7 @@ TEST(HardeningHostile, SizeZeroAtTopLevelRunsToTheEndOfTheFile)
               "  mdat (+0x0000000C:20[0x14])\n");
 }
 
-TEST(HardeningHostile, SixtyFourBitSizeAtomEndsItsRange)
+TEST(HostileAtomFile, SixtyFourBitSizeAtomEndsItsRange)
 {
     NoDefinitions none;
     // size 1, then a 64-bit size: another writer's large atom. The walk
@@ -272,7 +272,7 @@ TEST(HardeningHostile, SixtyFourBitSizeAtomEndsItsRange)
               "  free (+0x00000038:0[0x0])\n");
 }
 
-TEST(HardeningHostile, NonPrintableTypeMidRangeEndsThatRangeOnly)
+TEST(HostileAtomFile, NonPrintableTypeMidRangeEndsThatRangeOnly)
 {
     NoDefinitions none;
     const unsigned char badTypes[][4] = {{'m', 'o', 0x7F, 'v'}, {0x1F, 'a', 'b', 'c'},

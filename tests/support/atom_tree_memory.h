@@ -3,8 +3,8 @@
 
 #include <stdint.h>
 
-// An AtomTree kept in memory: the tree kivra-dump prints and the tests
-// inspect. Deleting items frees their records as the main window does.
+// An AtomTree kept in memory, as the tests, fuzz harnesses and benchmarks
+// inspect it. Deleting items frees their records as the main window does.
 struct MemoryTreeNode {
     char *text;
     AtomNodeRecord *record;  // NULL for description items

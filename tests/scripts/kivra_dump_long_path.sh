@@ -3,7 +3,7 @@
 # (Z:\...\) is 251 and 252 characters long, with atom.def beside it: at 251
 # "atom.def" still fits in MAX_PATH and the tree has descriptions; at 252 it
 # does not, and the tree comes without them (no crash, no cut-short path).
-# Usage: hardening_long_path.sh KIVRA_DUMP_EXE ATOM_DEF SAMPLE WINE_RUN
+# Usage: kivra_dump_long_path.sh KIVRA_DUMP_EXE ATOM_DEF SAMPLE WINE_RUN
 set -e
 dump="$1"; defs="$2"; sample="$3"; wine_run="$4"
 base=$(mktemp -d /tmp/kivra_long_XXXXXX)

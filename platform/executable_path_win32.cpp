@@ -1,4 +1,4 @@
-#include "defs/executable_path.h"
+#include "platform/executable_path.h"
 
 #include <windows.h>
 
