@@ -53,11 +53,8 @@ static void DeleteAllMemoryTreeItems(void *context)
 
 void InitMemoryTree(MemoryTree *tree)
 {
-    tree->service.context = tree;
-    tree->service.insertItem = InsertMemoryTreeItem;
-    tree->service.deleteAllItems = DeleteAllMemoryTreeItems;
-    tree->service.descriptions.context = tree;
-    tree->service.descriptions.insertChildText = InsertMemoryTreeText;
+    InitAtomTree(&tree->service, tree, InsertMemoryTreeItem, DeleteAllMemoryTreeItems,
+                 InsertMemoryTreeText);
     tree->firstTop = 0;
     tree->lastTop = 0;
     tree->itemCount = 0;

@@ -4,9 +4,11 @@
 #include "platform/heap.h"
 
 #include "atoms_test_support.h"
+#include "tests/support/reference_atom_walk.h"
 
 #include <gtest/gtest.h>
 
+#include <string.h>
 #include <string>
 
 namespace {
@@ -15,6 +17,15 @@ namespace {
 Bytes FullBox(const char *type, size_t payloadBytes)
 {
     return Atom(type, Bytes(4 + payloadBytes, 0));
+}
+
+// The text ffmpeg's muxer leaves in a free atom, which reads as a header of
+// size 0x49736F4D and type "edia".
+const char googleText[] = "IsoMedia File Produced by Google, 5-11-2011";
+
+Bytes Text(const char *text)
+{
+    return Bytes(text, text + strlen(text));
 }
 
 TEST(AtomLabel, FormatsTypeOffsetAndPayloadSize)
@@ -111,6 +122,25 @@ TEST(AtomWalk, OversizedAtomsAreClampedOnlyWhereTheFileWasCutShort)
          AtomWithSize(500, "moov", AtomWithSize(400, "trak", AtomWithSize(300, "mdia", Raw({1})))),
          "f\n  moov (+0x00000000:17[0x11])\n    trak (+0x00000008:9[0x9])\n"
          "      mdia (+0x00000010:1[0x1])\n"},
+        // The cut goes through moov, trak and mdia; mvhd and tkhd stay whole,
+        // and so does hdlr, whose text is not read as an atom.
+        {"cut three levels deep, complete atoms beside the chain keep their size",
+         Join({Atom("ftyp"),
+               AtomWithSize(200, "moov",
+                            Join({Atom("mvhd", Bytes(4, 0)),
+                                  AtomWithSize(150, "trak",
+                                               Join({Atom("tkhd", Bytes(4, 0)),
+                                                     AtomWithSize(100, "mdia",
+                                                                  Join({Atom("hdlr", Text(googleText)),
+                                                                        Raw({0, 0, 1, 0, 'm', 'i'})}))}))}))}),
+         "f\n  ftyp (+0x00000000:0[0x0])\n  moov (+0x00000008:97[0x61])\n"
+         "    mvhd (+0x00000010:4[0x4])\n    trak (+0x0000001C:77[0x4D])\n"
+         "      tkhd (+0x00000024:4[0x4])\n      mdia (+0x00000030:57[0x39])\n"
+         "        hdlr (+0x00000038:43[0x2B])\n"},
+        {"a complete last atom's text is no atom",
+         Join({Atom("ftyp"), Atom("moov", Atom("free", Text(googleText)))}),
+         "f\n  ftyp (+0x00000000:0[0x0])\n  moov (+0x00000008:51[0x33])\n"
+         "    free (+0x00000010:43[0x2B])\n"},
         // Inside hdlr the bytes look like a header with a huge size: they are
         // payload, and the next atom of the file is still found.
         {"oversized header inside a closed range stops that range",
@@ -123,6 +153,145 @@ TEST(AtomWalk, OversizedAtomsAreClampedOnlyWhereTheFileWasCutShort)
     };
     for (const Case &c : cases)
         EXPECT_EQ(LoadAndDump(c.file), c.expected) << c.name;
+}
+
+const Bytes movieWithText =
+    Atom("moov", Join({FullBox("mvhd", 4), Atom("free", Text(googleText))}));
+// Media bytes whose first four are a size past any end and whose next four
+// are printable, as H.264 data often has.
+const Bytes mediaLikeAHeader =
+    Atom("mdat", Join({AtomWithSize(0x7FFFFFF0u, "eB|x"), Bytes(24, 0x5A)}));
+
+// The dump of an atom's subtree with offsets taken relative to the atom, so
+// that one atom's trees at two places in a file can be compared.
+std::string SubtreeOf(const MemoryTree &tree, const char *type)
+{
+    for (const MemoryTreeNode *node = NextMemoryTreeNode(&tree, 0); node != 0;
+         node = NextMemoryTreeNode(&tree, node)) {
+        if (node->record == 0 || strncmp(node->text, type, 4) != 0 || node->depth != 1)
+            continue;
+        std::string out;
+        const uint32_t at = node->record->payloadOffset - 8;
+        for (const MemoryTreeNode *item = node; item != 0; item = NextMemoryTreeNode(&tree, item)) {
+            if (item != node && item->depth <= node->depth)
+                break;
+            out += std::to_string(item->depth) + " " + std::string(item->text, 4);
+            if (item->record != 0)
+                out += " " + std::to_string(item->record->payloadOffset - at) + ":" +
+                       std::to_string(item->record->payloadSize);
+            out += "\n";
+        }
+        return out;
+    }
+    return "(no " + std::string(type) + ")";
+}
+
+TEST(AtomWalk, TheLastAtomOfAFileHasTheChildrenItHasElsewhere)
+{
+    struct Case {
+        const char *name;
+        Bytes last;        // a complete atom, last in the file
+        const char *type;  // its type
+        const char *expected;  // its subtree, offsets relative to it
+    } cases[] = {
+        {"moov last, text in free", movieWithText, "moov",
+         "1 moov 8:67\n2 mvhd 16:8\n2 free 32:43\n"},
+        {"mdat last, header-shaped media", mediaLikeAHeader, "mdat", "1 mdat 8:32\n"},
+    };
+    const Bytes ftyp = Atom("ftyp", Text("isom"));
+    const Bytes filler = Atom("skip", Bytes(40, 0x11));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes layouts[] = {
+            Join({ftyp, filler, c.last}),  // last, the layout that invented atoms
+            Join({ftyp, c.last, filler}),  // followed by another atom
+            c.last,                      // the whole file
+        };
+        for (const Bytes &file : layouts) {
+            FakeFile fake;
+            fake.content = file;
+            ScopedMemoryTree tree;
+            ASSERT_EQ(LoadAtomFileIntoTree(&tree.tree.service, &fake.service, "f"),
+                      ATOM_FILE_LOADED);
+            EXPECT_EQ(SubtreeOf(tree.tree, c.type), c.expected);
+        }
+    }
+}
+
+// The tree of a file cut after cut bytes: every atom that the cut left
+// whole is shown as in the whole file and is not clamped; the clamped atoms
+// form one chain down from the top level, the atoms the cut goes through.
+void CheckCutFile(const Bytes &whole, uint32_t cut)
+{
+    SCOPED_TRACE("cut at " + std::to_string(cut));
+    const ReferenceReading full = ReadAtomsForReference(whole.data(), (uint32_t)whole.size(),
+                                                        ATOM_WALK_DEPTH_LIMIT);
+    FakeFile fake;
+    fake.content.assign(whole.begin(), whole.begin() + cut);
+    ScopedMemoryTree tree;
+    ASSERT_EQ(LoadAtomFileIntoTree(&tree.tree.service, &fake.service, "f"), ATOM_FILE_LOADED);
+    const MemoryTreeNode *deepestClamped = tree.tree.firstTop;
+    size_t wholeAtomsShown = 0;
+    for (const MemoryTreeNode *node = tree.tree.firstTop->firstChild; node != 0;
+         node = NextMemoryTreeNode(&tree.tree, node)) {
+        if (node->record == 0)
+            continue;
+        const unsigned char *h = node->record->base + node->record->payloadOffset - 8;
+        const uint32_t sizeField = ReferenceBigEndian32(h);
+        const bool clamped = sizeField != 0 && sizeField != node->record->payloadSize + 8;
+        if (clamped) {
+            EXPECT_EQ(node->parent, deepestClamped) << node->text;
+            EXPECT_EQ(node->record->payloadOffset + node->record->payloadSize, cut) << node->text;
+            deepestClamped = node;
+            continue;
+        }
+        bool inWhole = false;
+        for (const ReferenceAtom &atom : full.atoms)
+            inWhole = inWhole || (atom.depth == node->depth && ReferenceLabel(atom) == node->text);
+        EXPECT_TRUE(inWhole) << node->text;
+        wholeAtomsShown++;
+    }
+    // Every atom the cut left whole is there.
+    size_t survivors = 0;
+    for (const ReferenceAtom &atom : full.atoms) {
+        bool insideChainOrBefore = true;
+        for (const ReferenceAtom &outer : full.atoms) {
+            // An atom inside an atom that lost its header is gone with it.
+            if (outer.depth < atom.depth && outer.offset < atom.offset &&
+                atom.offset < outer.offset + 8 + outer.payloadSize && outer.offset + 8 > cut)
+                insideChainOrBefore = false;
+        }
+        if (insideChainOrBefore && atom.offset + 8 + atom.payloadSize <= cut)
+            survivors++;
+    }
+    EXPECT_EQ(wholeAtomsShown, survivors);
+    // Each atom the cut goes through with its header in the file is clamped.
+    size_t chain = 0;
+    for (const MemoryTreeNode *n = deepestClamped; n != tree.tree.firstTop; n = n->parent)
+        chain++;
+    size_t through = 0;
+    for (const ReferenceAtom &atom : full.atoms)
+        through += atom.offset + 8 <= cut && cut < atom.offset + 8 + atom.payloadSize;
+    EXPECT_GE(chain, through);
+}
+
+TEST(AtomWalk, AFileCutAtAnyByteClampsOnlyTheAtomsTheCutGoesThrough)
+{
+    const Bytes ftyp = Atom("ftyp", Text("isom"));
+    const Bytes files[] = {
+        Join({ftyp, Atom("mdat", Bytes(16, 0x11)), movieWithText}),
+        Join({ftyp, movieWithText, mediaLikeAHeader}),
+        Join({ftyp, Atom("moov", Atom("trak", Atom("mdia", Join({FullBox("mdhd", 12),
+                                                                 Atom("hdlr", Text("vide"))})))),
+              mediaLikeAHeader}),
+    };
+    for (const Bytes &whole : files) {
+        for (uint32_t cut = 0; cut <= whole.size(); cut++) {
+            CheckCutFile(whole, cut);
+            if (::testing::Test::HasFailure())
+                return;
+        }
+    }
 }
 
 TEST(AtomWalk, RecordsHoldAbsoluteRangesInsideTheBuffer)

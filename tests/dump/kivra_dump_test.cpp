@@ -1,6 +1,9 @@
 // kivra-dump end to end: files written by ffmpeg at test time, checked
 // against an independent reading of their bytes, and the tool's command line.
 
+#include "atoms/atom_walk.h"
+#include "tests/support/reference_atom_walk.h"
+
 #include <gtest/gtest.h>
 
 #include <stdint.h>
@@ -86,56 +89,18 @@ RunResult Dump(const TempDirectory &dir, const std::vector<std::string> &args)
     return RunCommand(command, dir.path() + "/stderr.txt");
 }
 
-// An independent reading of an atom file, written from the rules kivra
-// shows atoms by: recursion is fine for files of ordinary depth.
-void AppendLabel(std::string &out, int depth, const unsigned char *type, uint32_t offset,
-                 uint32_t payload)
-{
-    char label[80];
-    snprintf(label, sizeof label, "%.4s (+0x%08X:%u[0x%X])", (const char *)type, offset, payload,
-             payload);
-    out.append(2 * depth, ' ');
-    out += label;
-    out += '\n';
-}
-
-void ReferenceWalk(const std::string &file, uint32_t start, uint32_t end, int depth,
-                   std::string &out)
-{
-    const unsigned char *b = (const unsigned char *)file.data();
-    uint32_t pos = start;
-    while (end - pos >= 8) {
-        const unsigned char *h = b + pos;
-        for (int i = 4; i < 8; i++)
-            if (h[i] < 0x20 || h[i] > 0x7E)
-                return;
-        uint64_t size = ((uint64_t)h[0] << 24) | (h[1] << 16) | (h[2] << 8) | h[3];
-        bool last = false;
-        if (size == 0) {
-            AppendLabel(out, depth, h + 4, pos, end - pos - 8);
-            return;
-        }
-        if (size < 8)
-            return;
-        if (size > end - pos) {
-            if (end != file.size())
-                return;
-            size = end - pos;
-            last = true;
-        }
-        AppendLabel(out, depth, h + 4, pos, (uint32_t)size - 8);
-        ReferenceWalk(file, pos + 8, pos + (uint32_t)size, depth + 1, out);
-        if (last)
-            return;
-        pos += (uint32_t)size;
-    }
-}
-
+// The tree kivra-dump --no-defs should print, from the shared reference
+// reading of the bytes.
 std::string ReferenceDump(const std::string &path)
 {
     std::string file = ReadFile(path);
     std::string out = path + "\n";
-    ReferenceWalk(file, 0, (uint32_t)file.size(), 1, out);
+    const ReferenceReading reading =
+        ReadAtomsForReference((const unsigned char *)file.data(), (uint32_t)file.size(), ATOM_WALK_DEPTH_LIMIT);
+    for (const ReferenceAtom &atom : reading.atoms) {
+        out.append(2 * atom.depth, ' ');
+        out += ReferenceLabel(atom) + "\n";
+    }
     return out;
 }
 
