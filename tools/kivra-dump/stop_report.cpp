@@ -105,8 +105,9 @@ size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
         break;
     case ATOM_WALK_SIZE_OVERRUNS:
         n = snprintf(text, capacity,
-                     "the size of %s, %u bytes, runs %u bytes past the end of %s; %s", type,
-                     stop->sizeField, stop->sizeField - stop->bytesLeft, parent, rest);
+                     "the size of %s, %u bytes, overruns the %u bytes left in %s, which are not "
+                     "shown",
+                     type, stop->sizeField, stop->bytesLeft, parent);
         break;
     case ATOM_WALK_SIZE_64BIT:
         n = snprintf(text, capacity,
@@ -134,10 +135,11 @@ size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
         n = snprintf(text, capacity, "%s ends with a 32-bit zero, as QuickTime writes", parent);
         break;
     case ATOM_WALK_ITUNES_ITEM_TYPE:
+        // The walk checked the three bytes after 0xA9: printable.
         n = snprintf(text, capacity,
-                     "iTunes item type %s begins with 0xA9 (as in \"\\xA9nam\"), which the walk "
-                     "takes for no atom; %s",
-                     type, rest);
+                     "iTunes item type 0xA9 '%.3s': a type beginning with 0xA9 is taken for no "
+                     "atom; %s",
+                     (const char *)base + stop->offset + 5, rest);
         break;
     }
     if (n < 0)
