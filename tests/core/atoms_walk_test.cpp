@@ -1,5 +1,6 @@
 #include "atoms/atom_file.h"
 #include "atoms/atom_walk.h"
+#include "atoms/big_endian.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
 
@@ -26,6 +27,31 @@ const char googleText[] = "IsoMedia File Produced by Google, 5-11-2011";
 Bytes Text(const char *text)
 {
     return Bytes(text, text + strlen(text));
+}
+
+TEST(BigEndianRead, ReadsFourBytesOnlyWhenAllLieBeforeTheEnd)
+{
+    const unsigned char bytes[] = {0xFF, 0x80, 0x01, 0x7F, 0xAB};
+    struct Case {
+        size_t start, available;
+        int ok;
+        uint32_t value;
+    } cases[] = {
+        {0, 5, 1, 0xFF80017Fu},  // high bits do not spread into the bytes after
+        {1, 4, 1, 0x80017FABu},
+        {0, 4, 1, 0xFF80017Fu},
+        {0, 3, 0, 0x12345678u},  // one byte short: the value is left alone
+        {2, 0, 0, 0x12345678u},
+    };
+    for (const Case &c : cases) {
+        uint32_t value = 0x12345678u;
+        EXPECT_EQ(ReadBigEndian32(bytes + c.start, bytes + c.start + c.available, &value), c.ok)
+            << c.start << "+" << c.available;
+        EXPECT_EQ(value, c.value) << c.start << "+" << c.available;
+    }
+    uint32_t value = 7;
+    EXPECT_EQ(ReadBigEndian32(bytes + 3, bytes + 2, &value), 0);  // an end before the start
+    EXPECT_EQ(value, 7u);
 }
 
 TEST(AtomLabel, FormatsTypeOffsetAndPayloadSize)
