@@ -5,6 +5,7 @@
 #include "platform/heap.h"
 
 #include "atoms_test_support.h"
+#include "tests/support/edge_fixtures.h"
 #include "tests/support/reference_atom_walk.h"
 
 #include <gtest/gtest.h>
@@ -13,21 +14,6 @@
 #include <string>
 
 namespace {
-
-// A full box (version/flags first) with some payload: a leaf for the walk.
-Bytes FullBox(const char *type, size_t payloadBytes)
-{
-    return Atom(type, Bytes(4 + payloadBytes, 0));
-}
-
-// The text ffmpeg's muxer leaves in a free atom, which reads as a header of
-// size 0x49736F4D and type "edia".
-const char googleText[] = "IsoMedia File Produced by Google, 5-11-2011";
-
-Bytes Text(const char *text)
-{
-    return Bytes(text, text + strlen(text));
-}
 
 TEST(BigEndianRead, ReadsFourBytesOnlyWhenAllLieBeforeTheEnd)
 {
@@ -151,20 +137,13 @@ TEST(AtomWalk, OversizedAtomsAreClampedOnlyWhereTheFileWasCutShort)
         // The cut goes through moov, trak and mdia; mvhd and tkhd stay whole,
         // and so does hdlr, whose text is not read as an atom.
         {"cut three levels deep, complete atoms beside the chain keep their size",
-         Join({Atom("ftyp"),
-               AtomWithSize(200, "moov",
-                            Join({Atom("mvhd", Bytes(4, 0)),
-                                  AtomWithSize(150, "trak",
-                                               Join({Atom("tkhd", Bytes(4, 0)),
-                                                     AtomWithSize(100, "mdia",
-                                                                  Join({Atom("hdlr", Text(googleText)),
-                                                                        Raw({0, 0, 1, 0, 'm', 'i'})}))}))}))}),
-         "f\n  ftyp (+0x00000000:0[0x0])\n  moov (+0x00000008:97[0x61])\n"
-         "    mvhd (+0x00000010:4[0x4])\n    trak (+0x0000001C:77[0x4D])\n"
-         "      tkhd (+0x00000024:4[0x4])\n      mdia (+0x00000030:57[0x39])\n"
-         "        hdlr (+0x00000038:43[0x2B])\n"},
+         CutThreeDeep(),
+         "f\n  ftyp (+0x00000000:4[0x4])\n  moov (+0x0000000C:97[0x61])\n"
+         "    mvhd (+0x00000014:4[0x4])\n    trak (+0x00000020:77[0x4D])\n"
+         "      tkhd (+0x00000028:4[0x4])\n      mdia (+0x00000034:57[0x39])\n"
+         "        hdlr (+0x0000003C:43[0x2B])\n"},
         {"a complete last atom's text is no atom",
-         Join({Atom("ftyp"), Atom("moov", Atom("free", Text(googleText)))}),
+         Join({Atom("ftyp"), Atom("moov", Atom("free", Text(googleFreeText)))}),
          "f\n  ftyp (+0x00000000:0[0x0])\n  moov (+0x00000008:51[0x33])\n"
          "    free (+0x00000010:43[0x2B])\n"},
         // Inside hdlr the bytes look like a header with a huge size: they are
@@ -181,12 +160,8 @@ TEST(AtomWalk, OversizedAtomsAreClampedOnlyWhereTheFileWasCutShort)
         EXPECT_EQ(LoadAndDump(c.file), c.expected) << c.name;
 }
 
-const Bytes movieWithText =
-    Atom("moov", Join({FullBox("mvhd", 4), Atom("free", Text(googleText))}));
-// Media bytes whose first four are a size past any end and whose next four
-// are printable, as H.264 data often has.
-const Bytes mediaLikeAHeader =
-    Atom("mdat", Join({AtomWithSize(0x7FFFFFF0u, "eB|x"), Bytes(24, 0x5A)}));
+const Bytes movieWithText = MovieWithFreeText();
+const Bytes mediaLikeAHeader = MediaLikeAHeader();
 
 // The dump of an atom's subtree with offsets taken relative to the atom, so
 // that one atom's trees at two places in a file can be compared.
@@ -224,7 +199,7 @@ TEST(AtomWalk, TheLastAtomOfAFileHasTheChildrenItHasElsewhere)
          "1 moov 8:67\n2 mvhd 16:8\n2 free 32:43\n"},
         {"mdat last, header-shaped media", mediaLikeAHeader, "mdat", "1 mdat 8:32\n"},
     };
-    const Bytes ftyp = Atom("ftyp", Text("isom"));
+    const Bytes ftyp = FtypIsom();
     const Bytes filler = Atom("skip", Bytes(40, 0x11));
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -303,7 +278,7 @@ void CheckCutFile(const Bytes &whole, uint32_t cut)
 
 TEST(AtomWalk, AFileCutAtAnyByteClampsOnlyTheAtomsTheCutGoesThrough)
 {
-    const Bytes ftyp = Atom("ftyp", Text("isom"));
+    const Bytes ftyp = FtypIsom();
     const Bytes files[] = {
         Join({ftyp, Atom("mdat", Bytes(16, 0x11)), movieWithText}),
         Join({ftyp, movieWithText, mediaLikeAHeader}),

@@ -3,6 +3,7 @@
 
 #include "atoms/atom_walk.h"
 #include "tests/core/atoms_test_support.h"
+#include "tests/support/edge_fixtures.h"
 #include "tests/support/reference_atom_walk.h"
 
 #include <gtest/gtest.h>
@@ -475,20 +476,6 @@ TEST_F(KivraDumpCommandLine, CutShortFileShowsWhatSurvived)
     EXPECT_NE(run.out.find("\n  moov (+0x00000020:960[0x3C0])\n"), std::string::npos) << run.out;
 }
 
-// The text ffmpeg's muxer leaves in a free atom: as a header it would be
-// size 0x49736F4D, type "edia".
-const char googleText[] = "IsoMedia File Produced by Google, 5-11-2011";
-
-Bytes Text(const char *text)
-{
-    return Bytes(text, text + strlen(text));
-}
-
-Bytes FullBox(const char *type, size_t payloadBytes)
-{
-    return Atom(type, Bytes(4 + payloadBytes, 0));
-}
-
 struct CheckCase {
     const char *name;
     Bytes file;
@@ -499,23 +486,13 @@ struct CheckCase {
 // Hand-made files, each showing one way a walk ends.
 std::vector<CheckCase> HandMadeCases()
 {
-    const Bytes ftyp = Atom("ftyp", Text("isom"));
+    const Bytes ftyp = FtypIsom();
     return {
-        {"moov-last-free-text",
-         Join({ftyp, Atom("mdat", Bytes(16, 0)), Atom("moov", Join({FullBox("mvhd", 4), Atom("free", Text(googleText))}))}),
-         0, "F: clean\n"},
-        {"mdat-last-header-shaped",
-         Join({ftyp, Atom("mdat", Join({AtomWithSize(0x7FFFFFF0u, "eB|x"), Bytes(24, 0x5A)}))}), 0,
+        {"moov-last-free-text", Join({ftyp, Atom("mdat", Bytes(16, 0)), MovieWithFreeText()}), 0,
          "F: clean\n"},
+        {"mdat-last-header-shaped", Join({ftyp, MediaLikeAHeader()}), 0, "F: clean\n"},
         {"payload-no-header", Join({ftyp, Atom("moov", FullBox("mvhd", 20))}), 0, "F: clean\n"},
-        {"cut-three-deep",
-         Join({ftyp, AtomWithSize(200, "moov",
-                                  Join({FullBox("mvhd", 0),
-                                        AtomWithSize(150, "trak",
-                                                     Join({FullBox("tkhd", 0),
-                                                           AtomWithSize(100, "mdia",
-                                                                        Join({Atom("hdlr", Text(googleText)),
-                                                                              Raw({0, 0, 1, 0, 'm', 'i'})}))}))}))}),
+        {"cut-three-deep", CutThreeDeep(),
          3,
          "F: 0x0000000C: problem: 'moov' is cut short by the end of the file: its size is 200 bytes, 105 are there [cut-short]\n"
          "F: 0x00000020: problem: 'trak' is cut short by the end of the file: its size is 150 bytes, 85 are there [cut-short]\n"

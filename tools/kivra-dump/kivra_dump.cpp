@@ -160,44 +160,31 @@ static AtomFileLoad ShowFile(DumpTree *tree, const char *path)
     return shown ? ATOM_FILE_LOADED : ATOM_FILE_NO_MEMORY;
 }
 
-// What went wrong with a load, for stderr (a format taking the path) and for
-// the JSON file object; NULL when nothing did.
-static const char *LoadFailureFormat(AtomFileLoad result)
-{
-    switch (result) {
-    case ATOM_FILE_NOT_OPENED:
-        return "cannot open %s";
-    case ATOM_FILE_SIZE_UNKNOWN:
-        return "cannot take the size of %s";
-    case ATOM_FILE_TOO_LARGE:
-        return "%s is 4 GiB or larger";
-    case ATOM_FILE_NO_MEMORY:
-        return "not enough memory to read %s";
-    case ATOM_FILE_SHORT_READ:
-        return "%s could not be read whole; shown as far as it was read";
-    case ATOM_FILE_LOADED:
-        break;
-    }
-    return 0;
-}
+// What went wrong with a load: for stderr (a format taking the path) and for
+// the JSON file object. Both NULL when nothing did.
+struct LoadFailure {
+    const char *format;
+    const char *text;
+};
 
-static const char *LoadFailureText(AtomFileLoad result)
+static LoadFailure DescribeLoadFailure(AtomFileLoad result)
 {
     switch (result) {
     case ATOM_FILE_NOT_OPENED:
-        return "cannot open";
+        return {"cannot open %s", "cannot open"};
     case ATOM_FILE_SIZE_UNKNOWN:
-        return "cannot take the size";
+        return {"cannot take the size of %s", "cannot take the size"};
     case ATOM_FILE_TOO_LARGE:
-        return "4 GiB or larger";
+        return {"%s is 4 GiB or larger", "4 GiB or larger"};
     case ATOM_FILE_NO_MEMORY:
-        return "not enough memory to read";
+        return {"not enough memory to read %s", "not enough memory to read"};
     case ATOM_FILE_SHORT_READ:
-        return "could not be read whole; shown as far as it was read";
+        return {"%s could not be read whole; shown as far as it was read",
+                "could not be read whole; shown as far as it was read"};
     case ATOM_FILE_LOADED:
         break;
     }
-    return 0;
+    return {0, 0};
 }
 
 // Shows one file and its report; returns its exit code.
@@ -223,22 +210,22 @@ static int DumpFile(const DumpOptions *options, DumpOutput *out, const char *pat
         AppendText(out, ",\n");
 
     AtomFileLoad result = ShowFile(&tree, path);
-    const char *failure = LoadFailureFormat(result);
-    if (failure != 0) {
+    const LoadFailure failure = DescribeLoadFailure(result);
+    if (failure.format != 0) {
         // What was printed so far comes before the error, as it was found.
         FlushDumpOutput(out);
         fputs("kivra-dump: ", stderr);
-        fprintf(stderr, failure, path);
+        fprintf(stderr, failure.format, path);
         fputc('\n', stderr);
     }
     if (options->json) {
         if (!tree.rootShown)
             BeginJsonFile(out, &tree.nesting, path, 0);
-        EndJsonFile(out, &tree.nesting, &tree.report, LoadFailureText(result));
+        EndJsonFile(out, &tree.nesting, &tree.report, failure.text);
     } else if (options->check && tree.rootShown) {
         AppendReportLines(out, &tree.report);
     }
-    int status = failure != 0 ? 1 : 0;
+    int status = failure.format != 0 ? 1 : 0;
     if (options->check && tree.report.problems > 0 && status == 0)
         status = 3;
     if (tree.report.failed) {
