@@ -114,9 +114,11 @@ static inline uint64_t NeedsEscape(uint64_t word)
            HasZeroByte(word ^ (ones * '\\'));
 }
 
-// Whether none of the length (8 or more) bytes at text needs an escape: the
-// last word overlaps the one before it when length is no multiple of 8.
-static int IsPlainJsonText(const char *text, size_t length)
+// Copies length (8 or more) bytes from text to out when none of them needs
+// an escape; returns 0 when one does (out may then hold some of them). The
+// last step overlaps the one before it when length is no multiple of the
+// step, so nothing past either end is touched.
+static int CopyPlainJsonText(char *out, const char *text, size_t length)
 {
 #ifdef __SSE2__
     // Sixteen bytes a step where the processor has SSE2 (every x86-64): a
@@ -135,28 +137,30 @@ static int IsPlainJsonText(const char *text, size_t length)
                 _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
             if (_mm_movemask_epi8(bad) != 0)
                 return 0;
+            _mm_storeu_si128((__m128i *)(out + i), v);
             if (i + 16 == length)
                 return 1;
         }
     }
 #endif
     uint64_t word;
-    size_t i = 0;
-    for (; length - i > 8; i += 8) {
+    for (size_t i = 0;; i += 8) {
+        if (length - i < 8)
+            i = length - 8;
         memcpy(&word, text + i, 8);
         if (NeedsEscape(word))
             return 0;
+        memcpy(out + i, &word, 8);
+        if (i + 8 == length)
+            return 1;
     }
-    memcpy(&word, text + length - 8, 8);
-    return !NeedsEscape(word);
 }
 
 static char *PutJsonString(char *out, const char *text, size_t length)
 {
     static const char hex[] = "0123456789ABCDEF";
     *out++ = '"';
-    if (length >= 8 && IsPlainJsonText(text, length)) {
-        memcpy(out, text, length);
+    if (length >= 8 && CopyPlainJsonText(out, text, length)) {
         out[length] = '"';
         return out + length + 1;
     }
