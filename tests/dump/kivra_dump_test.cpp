@@ -683,11 +683,22 @@ TEST_F(KivraDumpCheck, JsonEscapesEveryByteOfDescriptionsAndErrors)
     // Description lines with bytes a code page puts outside ASCII, control
     // bytes, quotes and backslashes.
     const std::string defs = dir.path() + "/odd.def";
-    WriteFile(defs, std::string("[moov] Film \xE9\x81\x40 \"q\" \\ \x7F\x1B end\n\x01\x02\x03\xFF\n"));
+    // Lines of 8 to 15 and of 16 and more bytes, plain or with an escape in
+    // their last step.
+    WriteFile(defs, std::string("[moov] Film \xE9\x81\x40 \"q\" \\ \x7F\x1B end\n"
+                                "\x01\x02\x03\xFF\n"
+                                "plain 12 abc\n"
+                                "nine b\"\\\n"
+                                "exactly sixteen!\n"
+                                "twenty-three bytes, \xA9\"\n"));
     RunResult summary = JsonSummary(dir, {"--defs", defs, sample});
     EXPECT_EQ(summary.status, 0) << summary.err;
     EXPECT_NE(summary.out.find("\n  \"[moov] Film \\xE9\\x81@ \"q\" \\x5C \\x7F\\x1B end\"\n"
-                               "  \"\\x01\\x02\\x03\\xFF\"\n"),
+                               "  \"\\x01\\x02\\x03\\xFF\"\n"
+                               "  \"plain 12 abc\"\n"
+                               "  \"nine b\"\\x5C\"\n"
+                               "  \"exactly sixteen!\"\n"
+                               "  \"twenty-three bytes, \\xA9\"\"\n"),
               std::string::npos)
         << summary.out.substr(0, 800);
     // A file that cannot be opened is still an entry, with its error.
