@@ -76,11 +76,7 @@ void BM_LoadWalkDescribe(benchmark::State &state)
         FreeDefinitionText();
     }
     CountingTree tree;
-    tree.service.context = &tree;
-    tree.service.insertItem = CountItem;
-    tree.service.deleteAllItems = DeleteAll;
-    tree.service.descriptions.context = &tree;
-    tree.service.descriptions.insertChildText = CountText;
+    InitAtomTree(&tree.service, &tree, CountItem, DeleteAll, CountText);
     double elapsedNs = 0;
     for (auto _ : state) {
         tree.items = 0;

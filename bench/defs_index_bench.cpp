@@ -121,11 +121,7 @@ Fixture *SetUp(uint32_t atoms)
     for (size_t i = 0; i < f->file.size(); i++)
         f->buffer[i] = f->file[i];
     Recorder recorder;
-    recorder.service.context = &recorder;
-    recorder.service.insertItem = RecordAtom;
-    recorder.service.deleteAllItems = NoDelete;
-    recorder.service.descriptions.context = &recorder;
-    recorder.service.descriptions.insertChildText = RecordText;
+    InitAtomTree(&recorder.service, &recorder, RecordAtom, NoDelete, RecordText);
     WalkAtoms(&recorder.service, nullptr, f->buffer, (uint32_t)f->file.size(), 0,
               (uint32_t)f->file.size());
     f->items.swap(recorder.items);
@@ -182,11 +178,7 @@ void BM_WalkDescribe(benchmark::State &state)
     MemoryTree memory;
     InitMemoryTree(&memory);
     CountingTree counting;
-    counting.service.context = &counting;
-    counting.service.insertItem = CountAtom;
-    counting.service.deleteAllItems = NoDelete;
-    counting.service.descriptions.context = &counting;
-    counting.service.descriptions.insertChildText = CountText;
+    InitAtomTree(&counting.service, &counting, CountAtom, NoDelete, CountText);
     const AtomTree *tree = kind == MEMORY_TREE ? &memory.service : &counting.service;
     std::vector<void *> handles(f->items.size());
     uint64_t inserted = 0;

@@ -179,11 +179,7 @@ void Measure(HWND owner, uint32_t atoms, int runs)
         return;
     }
     Recorder recorder;
-    recorder.service.context = &recorder;
-    recorder.service.insertItem = RecordItem;
-    recorder.service.deleteAllItems = ForgetRecorded;
-    recorder.service.descriptions.context = &recorder;
-    recorder.service.descriptions.insertChildText = RecordText;
+    InitAtomTree(&recorder.service, &recorder, RecordItem, ForgetRecorded, RecordText);
     recorder.root = 0;
     LoadAtomFileIntoTree(&recorder.service, PlatformFileReadService(), path.c_str());
     ForgetRecorded(&recorder);
@@ -193,11 +189,7 @@ void Measure(HWND owner, uint32_t atoms, int runs)
     for (int run = 0; run < runs; run++) {
         AtomNodeRecord *root = 0;
         AtomTree counting;
-        counting.context = &root;
-        counting.insertItem = CountItem;
-        counting.deleteAllItems = FreeCountedRoot;
-        counting.descriptions.context = 0;
-        counting.descriptions.insertChildText = CountText;
+        InitAtomTree(&counting, &root, CountItem, FreeCountedRoot, CountText);
         double start = Now();
         LoadAtomFileIntoTree(&counting, PlatformFileReadService(), path.c_str());
         core.push_back(Now() - start);
