@@ -243,15 +243,17 @@ void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base,
         AddAtomDescriptions(header, size, &tree->descriptions, item, bufferEnd);
         if (clamped)
             ReportStop(tree, &stack, ATOM_WALK_CUT_SHORT, pos, size);
+        // Deeper items would be more than the tree view survives. Worth
+        // saying only when the payload starts like an atom.
+        const int atDepthLimit = size != 0 && stack.count >= ATOM_WALK_DEPTH_LIMIT;
+        if (atDepthLimit && payloadSize >= atomHeaderSize && IsPrintableType(header + 12))
+            ReportStop(tree, &stack, ATOM_WALK_DEPTH_LIMIT_REACHED, pos, size);
         frame->atomsFound++;
         if (size == 0) {
             EndRange(&stack, &pos);
             continue;
         }
-        if (stack.count >= ATOM_WALK_DEPTH_LIMIT) {
-            // Deeper items would be more than the tree view survives.
-            if (payloadSize >= atomHeaderSize && IsPrintableType(header + 12))
-                ReportStop(tree, &stack, ATOM_WALK_DEPTH_LIMIT_REACHED, pos, size);
+        if (atDepthLimit) {
             pos = atomEnd;
             continue;
         }

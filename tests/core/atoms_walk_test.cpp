@@ -295,6 +295,81 @@ TEST(AtomWalk, AFileCutAtAnyByteClampsOnlyTheAtomsTheCutGoesThrough)
     }
 }
 
+void RecordStop(void *context, const AtomWalkStop *stop)
+{
+    ((std::vector<AtomWalkStop> *)context)->push_back(*stop);
+}
+
+TEST(AtomWalk, ReportsWhereAndWhyItStoppedToTheTreesListener)
+{
+    struct Expected {
+        AtomWalkStopReason reason;
+        uint32_t offset, sizeField, bytesLeft, rangeOffset, depth, atomsBefore;
+    };
+    struct Case {
+        const char *name;
+        Bytes file;
+        std::vector<Expected> stops;
+    } cases[] = {
+        {"complete file, leaves only", Join({FtypIsom(), MovieWithFreeText(), MediaLikeAHeader()}), {}},
+        {"cut three levels deep", CutThreeDeep(),
+         {{ATOM_WALK_CUT_SHORT, 0x0C, 200, 105, 0, 0, 1},
+          {ATOM_WALK_CUT_SHORT, 0x20, 150, 85, 0x14, 1, 1},
+          {ATOM_WALK_CUT_SHORT, 0x34, 100, 65, 0x28, 2, 1},
+          {ATOM_WALK_HEADER_TOO_SHORT, 0x6F, 0x0100, 6, 0x3C, 3, 1}}},
+        {"overrun after a child",
+         Join({FtypIsom(), Atom("moov", Join({FullBox("mvhd", 0), AtomWithSize(64, "trak", Bytes(4, 0)), Bytes(8, 0)}))}),
+         {{ATOM_WALK_SIZE_OVERRUNS, 0x20, 64, 20, 0x14, 1, 1}}},
+        {"size 1 and size 7 where atoms were found",
+         Join({Atom("moov", Join({Atom("free"), AtomWithSize(7, "trak", Bytes(8, 0))})), AtomWithSize(1, "mdat", Bytes(8, 0))}),
+         {{ATOM_WALK_SIZE_TOO_SMALL, 0x10, 7, 16, 8, 1, 1}, {ATOM_WALK_SIZE_64BIT, 0x20, 1, 16, 0, 0, 1}}},
+        {"nothing found in a payload: a leaf, no stop",
+         Atom("moov", Atom("trak", Join({AtomWithSize(3, "tkhd"), Bytes(4, 0)}))), {}},
+        {"nothing found at the top level: a stop", Raw({0, 0, 0, 9, 'a', 'b', 'c', 0x01, 0}),
+         {{ATOM_WALK_TYPE_NOT_PRINTABLE, 0, 9, 9, 0, 0, 0}}},
+        {"QuickTime zero and iTunes type are their own reasons",
+         Join({Atom("udta", Join({Atom("name"), Bytes(4, 0)})),
+               Atom("ilst", Join({Atom("aART"), Atom("\xA9nam", Text("t"))}))}),
+         {{ATOM_WALK_ZERO_TERMINATOR, 0x10, 0, 4, 8, 1, 1},
+          {ATOM_WALK_ITUNES_ITEM_TYPE, 0x24, 9, 9, 0x1C, 1, 1}}},
+        {"0xA9 type whose size does not fit is not printable",
+         Atom("ilst", Join({Atom("aART"), AtomWithSize(99, "\xA9nam", Text("t"))})),
+         {{ATOM_WALK_TYPE_NOT_PRINTABLE, 0x10, 99, 9, 8, 1, 1}}},
+        {"depth limit with children under it", NestedAtoms(ATOM_WALK_DEPTH_LIMIT + 1),
+         {{ATOM_WALK_DEPTH_LIMIT_REACHED, 8 * (ATOM_WALK_DEPTH_LIMIT - 1), 16, 16,
+           8 * (ATOM_WALK_DEPTH_LIMIT - 1), ATOM_WALK_DEPTH_LIMIT - 1, 0}}},
+        {"depth limit over a leaf is no stop", NestedAtoms(ATOM_WALK_DEPTH_LIMIT), {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFile file;
+        file.content = c.file;
+        ScopedMemoryTree tree;
+        std::vector<AtomWalkStop> stops;
+        tree.tree.service.reportStop = RecordStop;
+        tree.tree.service.stopContext = &stops;
+        ASSERT_EQ(LoadAtomFileIntoTree(&tree.tree.service, &file.service, "f"), ATOM_FILE_LOADED);
+        ASSERT_EQ(stops.size(), c.stops.size());
+        for (size_t i = 0; i < stops.size(); i++) {
+            const AtomWalkStop &got = stops[i];
+            const Expected &want = c.stops[i];
+            EXPECT_EQ(got.reason, want.reason) << i;
+            EXPECT_EQ(got.offset, want.offset) << i;
+            EXPECT_EQ(got.sizeField, want.sizeField) << i;
+            EXPECT_EQ(got.bytesLeft, want.bytesLeft) << i;
+            EXPECT_EQ(got.rangeOffset, want.rangeOffset) << i;
+            EXPECT_EQ(got.depth, want.depth) << i;
+            EXPECT_EQ(got.atomsBefore, want.atomsBefore) << i;
+            // The item the range's atoms go under: the root, or the atom
+            // whose payload the range is.
+            const MemoryTreeNode *parent = (const MemoryTreeNode *)got.parentItem;
+            ASSERT_NE(parent, nullptr);
+            EXPECT_EQ(parent->depth, got.depth);
+            EXPECT_EQ(parent->record->payloadOffset, got.rangeOffset);
+        }
+    }
+}
+
 TEST(AtomWalk, RecordsHoldAbsoluteRangesInsideTheBuffer)
 {
     FakeFile file;
