@@ -29,25 +29,32 @@ AtomFileLoad LoadAtomFileIntoTree(const AtomTree *tree, const FileReadService *f
     }
     uint32_t bytesRead = files->read(files->context, file, buffer, fileSize);
     files->close(files->context, file);
+    // Only the bytes that were read are shown and walked.
     if (bytesRead > fileSize)
         bytesRead = fileSize;
 
-    AtomNodeRecord *root = (AtomNodeRecord *)HeapAllocBlock(sizeof(AtomNodeRecord));
-    if (root == 0) {
+    if (!ShowAtomFileBuffer(tree, path, buffer, bytesRead, 1)) {
         HeapFreeBlock(buffer);
         return ATOM_FILE_NO_MEMORY;
     }
-    root->ownsBuffer = 1;
+    return bytesRead == fileSize ? ATOM_FILE_LOADED : ATOM_FILE_SHORT_READ;
+}
+
+int ShowAtomFileBuffer(const AtomTree *tree, const char *path, unsigned char *buffer,
+                       uint32_t size, uint32_t ownsBuffer)
+{
+    AtomNodeRecord *root = (AtomNodeRecord *)HeapAllocBlock(sizeof(AtomNodeRecord));
+    if (root == 0)
+        return 0;
+    root->ownsBuffer = ownsBuffer;
     root->base = buffer;
     root->payloadOffset = 0;
-    // Only the bytes that were read are shown and walked.
-    root->payloadSize = bytesRead;
+    root->payloadSize = size;
     void *rootItem = tree->insertItem(tree->context, 0, path, root);
     if (rootItem == 0) {
         HeapFreeBlock(root);
-        HeapFreeBlock(buffer);
-        return ATOM_FILE_NO_MEMORY;
+        return 0;
     }
-    WalkAtoms(tree, rootItem, buffer, bytesRead, 0, bytesRead);
-    return bytesRead == fileSize ? ATOM_FILE_LOADED : ATOM_FILE_SHORT_READ;
+    WalkAtoms(tree, rootItem, buffer, size, 0, size);
+    return 1;
 }

@@ -17,3 +17,10 @@ enum AtomFileLoad {
 // root item (text = path exactly as given) and walks the buffer under it.
 AtomFileLoad LoadAtomFileIntoTree(const AtomTree *tree, const FileReadService *files,
                                   const char *path);
+
+// The tail of a load, for a file whose bytes are already in memory: inserts
+// the root item (text = path, record owning buffer when ownsBuffer is 1) and
+// walks the size bytes at buffer under it. Returns 0 when the root item
+// could not be had; the buffer is then still the caller's.
+int ShowAtomFileBuffer(const AtomTree *tree, const char *path, unsigned char *buffer,
+                       uint32_t size, uint32_t ownsBuffer);

@@ -35,10 +35,6 @@ static void DeleteAllTreeViewItems(void *context)
 void LoadAtomFile(HWND tree, const char *path)
 {
     AtomTree service;
-    service.context = tree;
-    service.insertItem = InsertTreeViewItem;
-    service.deleteAllItems = DeleteAllTreeViewItems;
-    service.descriptions.context = tree;
-    service.descriptions.insertChildText = InsertTreeViewText;
+    InitAtomTree(&service, tree, InsertTreeViewItem, DeleteAllTreeViewItems, InsertTreeViewText);
     LoadAtomFileIntoTree(&service, PlatformFileReadService(), path);
 }

@@ -1,18 +1,18 @@
 #include "atoms/atom_walk.h"
+#include "atoms/big_endian.h"
 #include "platform/heap.h"
 
 static const uint32_t atomHeaderSize = 8;
 
-static uint32_t ReadBigEndian32(const unsigned char *bytes)
+static int IsPrintableByte(unsigned char byte)
 {
-    return ((uint32_t)bytes[0] << 24) | ((uint32_t)bytes[1] << 16) |
-           ((uint32_t)bytes[2] << 8) | (uint32_t)bytes[3];
+    return byte >= 0x20 && byte <= 0x7E;
 }
 
 static int IsPrintableType(const unsigned char *type)
 {
     for (int i = 0; i < 4; i++) {
-        if (type[i] < 0x20 || type[i] > 0x7E)
+        if (!IsPrintableByte(type[i]))
             return 0;
     }
     return 1;
@@ -72,7 +72,14 @@ uint32_t FormatAtomLabel(char *label, const unsigned char *type, uint32_t offset
 // range goes on.
 struct WalkFrame {
     void *parentItem;
+    uint32_t start;
     uint32_t end;
+    uint32_t atomsFound;
+    // The range was cut short by the end of the file (the first range when
+    // it reaches the end of the bytes, or the payload of a clamped atom): a
+    // size past its end means the cut, and the atom is shown clamped.
+    // Anywhere else such a size is payload that only looks like a header.
+    int cutShort;
 };
 
 struct WalkStack {
@@ -81,7 +88,8 @@ struct WalkStack {
     uint32_t capacity;
 };
 
-static int PushWalkFrame(WalkStack *stack, void *parentItem, uint32_t end)
+static int PushWalkFrame(WalkStack *stack, void *parentItem, uint32_t start, uint32_t end,
+                         int cutShort)
 {
     if (stack->count == stack->capacity) {
         uint32_t capacity = stack->capacity ? stack->capacity * 2 : 64;
@@ -97,10 +105,64 @@ static int PushWalkFrame(WalkStack *stack, void *parentItem, uint32_t end)
         stack->frames = frames;
         stack->capacity = capacity;
     }
-    stack->frames[stack->count].parentItem = parentItem;
-    stack->frames[stack->count].end = end;
-    stack->count++;
+    WalkFrame *frame = &stack->frames[stack->count++];
+    frame->parentItem = parentItem;
+    frame->start = start;
+    frame->end = end;
+    frame->atomsFound = 0;
+    frame->cutShort = cutShort;
     return 1;
+}
+
+// Leaves the innermost range: the walk goes on after it in the enclosing one.
+static void EndRange(WalkStack *stack, uint32_t *pos)
+{
+    *pos = stack->frames[stack->count - 1].end;
+    stack->count--;
+}
+
+static void ReportStop(const AtomTree *tree, const WalkStack *stack, AtomWalkStopReason reason,
+                       uint32_t pos, uint32_t sizeField)
+{
+    if (tree->reportStop == 0)
+        return;
+    const WalkFrame *frame = &stack->frames[stack->count - 1];
+    AtomWalkStop stop;
+    stop.reason = reason;
+    stop.offset = pos;
+    stop.sizeField = sizeField;
+    stop.bytesLeft = frame->end - pos;
+    stop.rangeOffset = frame->start;
+    stop.depth = stack->count - 1;
+    stop.atomsBefore = frame->atomsFound;
+    stop.parentItem = frame->parentItem;
+    tree->reportStop(tree->stopContext, &stop);
+}
+
+// Why a range stops at a header that is no atom. Only at the top level and
+// after an atom of the same range is this worth saying: elsewhere it is a
+// payload that does not start like an atom, the usual leaf.
+static void ReportRangeStop(const AtomTree *tree, const WalkStack *stack,
+                            AtomWalkStopReason reason, const unsigned char *base, uint32_t pos)
+{
+    const WalkFrame *frame = &stack->frames[stack->count - 1];
+    if (tree->reportStop == 0 || (stack->count > 1 && frame->atomsFound == 0))
+        return;
+    const unsigned char *header = base + pos;
+    uint32_t sizeField = 0;
+    ReadBigEndian32(header, base + frame->end, &sizeField);
+    uint32_t left = frame->end - pos;
+    if (stack->count > 1) {
+        // QuickTime closes some containers with a 32-bit zero.
+        if (reason == ATOM_WALK_HEADER_TOO_SHORT && left == 4 && sizeField == 0)
+            reason = ATOM_WALK_ZERO_TERMINATOR;
+        // iTunes item types such as "\xA9nam", whose size fits.
+        if (reason == ATOM_WALK_TYPE_NOT_PRINTABLE && header[4] == 0xA9 &&
+            IsPrintableByte(header[5]) && IsPrintableByte(header[6]) &&
+            IsPrintableByte(header[7]) && sizeField >= atomHeaderSize && sizeField <= left)
+            reason = ATOM_WALK_ITUNES_ITEM_TYPE;
+    }
+    ReportStop(tree, stack, reason, pos, sizeField);
 }
 
 void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base,
@@ -110,39 +172,53 @@ void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base,
         return;
     const unsigned char *bufferEnd = base + bufferSize;
     WalkStack stack = {0, 0, 0};
-    if (!PushWalkFrame(&stack, parentItem, offset + length))
+    if (!PushWalkFrame(&stack, parentItem, offset, offset + length,
+                       offset + length == bufferSize))
         return;
     uint32_t pos = offset;
     while (stack.count > 0) {
-        WalkFrame frame = stack.frames[stack.count - 1];
-        uint32_t left = frame.end - pos;
+        WalkFrame *frame = &stack.frames[stack.count - 1];
+        uint32_t left = frame->end - pos;
         const unsigned char *header = base + pos;
-        // A range ends where it is used up or where no header can stand.
-        if (left < atomHeaderSize || !IsPrintableType(header + 4)) {
-            pos = frame.end;
-            stack.count--;
+        if (left == 0) {
+            EndRange(&stack, &pos);
             continue;
         }
-        uint32_t size = ReadBigEndian32(header);
+        // A range ends where no header can stand.
+        if (left < atomHeaderSize) {
+            ReportRangeStop(tree, &stack, ATOM_WALK_HEADER_TOO_SHORT, base, pos);
+            EndRange(&stack, &pos);
+            continue;
+        }
+        if (!IsPrintableType(header + 4)) {
+            ReportRangeStop(tree, &stack, ATOM_WALK_TYPE_NOT_PRINTABLE, base, pos);
+            EndRange(&stack, &pos);
+            continue;
+        }
+        uint32_t size = 0;
+        ReadBigEndian32(header, bufferEnd, &size);
         uint32_t payloadSize;
+        int clamped = 0;
         if (size == 0) {
             payloadSize = left - atomHeaderSize;
         } else if (size < atomHeaderSize) {
             // Sizes 1 to 7 (1 being another writer's 64-bit size) give no
             // range we can trust.
-            pos = frame.end;
-            stack.count--;
+            ReportRangeStop(tree, &stack,
+                            size == 1 ? ATOM_WALK_SIZE_64BIT : ATOM_WALK_SIZE_TOO_SMALL, base, pos);
+            EndRange(&stack, &pos);
             continue;
         } else if (size > left) {
-            // At the end of the file this is a file cut short: show what
-            // survived. Inside an enclosing atom it is payload that merely
-            // looks like a header.
-            if (frame.end != bufferSize) {
-                pos = frame.end;
-                stack.count--;
+            // Where the file was cut short this is an atom the cut went
+            // through: show what survived. In a complete range it is payload
+            // that merely looks like a header.
+            if (!frame->cutShort) {
+                ReportRangeStop(tree, &stack, ATOM_WALK_SIZE_OVERRUNS, base, pos);
+                EndRange(&stack, &pos);
                 continue;
             }
             payloadSize = left - atomHeaderSize;
+            clamped = 1;
         } else {
             payloadSize = size - atomHeaderSize;
         }
@@ -156,7 +232,7 @@ void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base,
         record->payloadSize = payloadSize;
         char label[ATOM_LABEL_CAPACITY];
         FormatAtomLabel(label, header + 4, pos, payloadSize);
-        void *item = tree->insertItem(tree->context, frame.parentItem, label, record);
+        void *item = tree->insertItem(tree->context, frame->parentItem, label, record);
         uint32_t atomEnd = pos + atomHeaderSize + payloadSize;
         if (item == 0) {
             // Children of an item that does not exist would land elsewhere.
@@ -165,18 +241,24 @@ void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base,
             continue;
         }
         AddAtomDescriptions(header, size, &tree->descriptions, item, bufferEnd);
+        if (clamped)
+            ReportStop(tree, &stack, ATOM_WALK_CUT_SHORT, pos, size);
+        // Deeper items would be more than the tree view survives. Worth
+        // saying only when the payload starts like an atom.
+        const int atDepthLimit = size != 0 && stack.count >= ATOM_WALK_DEPTH_LIMIT;
+        if (atDepthLimit && payloadSize >= atomHeaderSize && IsPrintableType(header + 12))
+            ReportStop(tree, &stack, ATOM_WALK_DEPTH_LIMIT_REACHED, pos, size);
+        frame->atomsFound++;
         if (size == 0) {
-            pos = frame.end;
-            stack.count--;
+            EndRange(&stack, &pos);
             continue;
         }
-        if (stack.count >= ATOM_WALK_DEPTH_LIMIT) {
-            // Deeper items would be more than the tree view survives.
+        if (atDepthLimit) {
             pos = atomEnd;
             continue;
         }
         pos += atomHeaderSize;
-        if (payloadSize != 0 && !PushWalkFrame(&stack, item, atomEnd))
+        if (payloadSize != 0 && !PushWalkFrame(&stack, item, pos, atomEnd, clamped))
             break;
     }
     HeapFreeBlock(stack.frames);

@@ -9,6 +9,11 @@
 // base; the range must lie inside it. Nothing outside the range is read and
 // no record's range leaves it. Uses an explicit stack, so any nesting depth
 // is walked without exhausting the call stack.
+// A size field past the end of its range is clamped to the range only where
+// the range was itself cut short by the end of the file: the range walked
+// first when it reaches the end of the buffer, and the payload of an atom
+// that was clamped. Anywhere else such a size stops the range, so an atom's
+// children do not depend on where the atom stands in the file.
 // The deepest level of atoms the walk descends to: an atom at this depth
 // (1 for the atoms of the range walked first) is shown without its child
 // atoms. The platform's tree view crashes when it is filled, or emptied,

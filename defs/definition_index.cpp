@@ -1,4 +1,5 @@
 #include "defs/definition_index.h"
+#include "atoms/big_endian.h"
 #include "defs/definition_line.h"
 #include "platform/heap.h"
 
@@ -48,10 +49,12 @@ struct IndexCounts {
     uint64_t longNames;
 };
 
-static uint32_t TypeKey(const unsigned char *bytes)
+// The four type bytes at bytes as one number; end bounds the bytes.
+static uint32_t TypeKey(const unsigned char *bytes, const unsigned char *end)
 {
-    return ((uint32_t)bytes[0] << 24) | ((uint32_t)bytes[1] << 16) |
-           ((uint32_t)bytes[2] << 8) | (uint32_t)bytes[3];
+    uint32_t key = 0;
+    ReadBigEndian32(bytes, end, &key);
+    return key;
 }
 
 static uint32_t TypeSlot(uint32_t type, uint32_t mask)
@@ -138,7 +141,7 @@ static void FillTypeBuckets(DefinitionIndex *index)
             const IndexedSection *section = &index->sections[s];
             if (section->nameLength < 4)
                 continue;
-            uint32_t type = TypeKey(section->name);
+            uint32_t type = TypeKey(section->name, section->name + section->nameLength);
             uint32_t slot = TypeSlot(type, mask);
             while (index->buckets[slot].type != 0 && index->buckets[slot].type != type)
                 slot = (slot + 1) & mask;
@@ -303,7 +306,7 @@ void AddAtomDescriptionsFromIndex(const DefinitionIndex *index, const unsigned c
         }
         return;
     }
-    const uint32_t type = TypeKey(atom + 4);
+    const uint32_t type = TypeKey(atom + 4, bufferEnd);
     const TypeBucket *bucket = type != 0 ? FindTypeBucket(index, type) : 0;
     const uint32_t *typed = bucket ? index->bucketSections + bucket->first : 0;
     const uint32_t typedCount = bucket ? bucket->count : 0;

@@ -1,15 +1,20 @@
 // The file loader and the atom walk over arbitrary file bytes, into the
-// in-memory tree. Checks every item against a plain recursive reference of
-// the walk's rules (labels, order, nesting, description items first), that
-// every record's range lies inside the buffer, and that a load cut short by
-// a failed allocation leaves a prefix of the full tree and no leak.
+// in-memory tree. Checks every item and every reported stop against the
+// plain recursive reference reading of the walk's rules (labels, order,
+// nesting, description items first), that every record's range lies inside
+// the buffer, that an atom whose size fits its range has the same children
+// alone at the end of a file and followed by another atom, and that a load
+// cut short by a failed allocation leaves a prefix of the full tree and no
+// leak.
 
 #include "atoms/atom_file.h"
 #include "tests/support/atom_tree_memory.h"
 #include "atoms/atom_walk.h"
 #include "defs/definition_index.h"
 #include "defs/definition_text.h"
+#include "platform/heap.h"
 #include "fuzz_support.h"
+#include "tests/support/reference_atom_walk.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -54,60 +59,47 @@ struct ExpectedItem {
     uint32_t payloadSize;
 };
 
-uint32_t BigEndian32(const uint8_t *p)
+// The items the tree should hold, from the shared reference reading, with
+// the description items of kDefinitions under each atom.
+std::vector<ExpectedItem> ExpectedTree(const ReferenceReading &reading)
 {
-    return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
-}
-
-bool Printable(const uint8_t *type)
-{
-    for (int i = 0; i < 4; i++)
-        if (type[i] < 0x20 || type[i] > 0x7E)
-            return false;
-    return true;
-}
-
-// The walk's rules written the obvious recursive way: a range stops at a
-// short or non-printable header and at a size of 1 to 7; a size beyond the
-// range is clamped when the range ends at the end of the file and stops
-// the range otherwise; a size of 0 runs to the range's end and ends it.
-void ReferenceWalk(const uint8_t *data, uint32_t fileSize, uint32_t start, uint32_t end,
-                   uint32_t depth, std::vector<ExpectedItem> &out)
-{
-    uint32_t pos = start;
-    while (pos < end) {
-        uint32_t left = end - pos;
-        if (left < 8 || !Printable(data + pos + 4))
-            return;
-        uint32_t size = BigEndian32(data + pos);
-        uint32_t payload;
-        if (size == 0)
-            payload = left - 8;
-        else if (size < 8)
-            return;
-        else if (size > left) {
-            if (end != fileSize)
-                return;
-            payload = left - 8;
-        } else
-            payload = size - 8;
-        char label[80];
-        snprintf(label, sizeof label, "%.4s (+0x%08X:%u[0x%X])", (const char *)data + pos + 4,
-                 pos, payload, payload);
-        out.push_back({depth, label, true, pos + 8, payload});
-        out.push_back({depth + 1, "[]", false, 0, 0});
-        out.push_back({depth + 1, "every atom", false, 0, 0});
-        if (memcmp(data + pos + 4, "ftyp", 4) == 0) {
-            out.push_back({depth + 1, "[ftyp]", false, 0, 0});
-            out.push_back({depth + 1, "file type", false, 0, 0});
+    std::vector<ExpectedItem> out;
+    for (const ReferenceAtom &atom : reading.atoms) {
+        out.push_back({atom.depth - 1, ReferenceLabel(atom), true, atom.offset + 8,
+                       atom.payloadSize});
+        out.push_back({atom.depth, "[]", false, 0, 0});
+        out.push_back({atom.depth, "every atom", false, 0, 0});
+        if (atom.type == "ftyp") {
+            out.push_back({atom.depth, "[ftyp]", false, 0, 0});
+            out.push_back({atom.depth, "file type", false, 0, 0});
         }
-        if (size == 0)
-            return;
-        // The walk shows an atom at its depth limit without children.
-        if (depth + 1 < ATOM_WALK_DEPTH_LIMIT)
-            ReferenceWalk(data, fileSize, pos + 8, pos + 8 + payload, depth + 1, out);
-        pos += 8 + payload;
     }
+    return out;
+}
+
+const char *const kStopNames[] = {"cut-short",          "size-overruns", "size-64bit",
+                                  "size-too-small",     "short-header",  "type-not-printable",
+                                  "depth-limit",        "zero-terminator", "itunes-item-type"};
+
+void RecordStop(void *context, const AtomWalkStop *stop)
+{
+    std::vector<ReferenceStop> *recordedStops = (std::vector<ReferenceStop> *)context;
+    FUZZ_CHECK(stop->reason <= ATOM_WALK_ITUNES_ITEM_TYPE);
+    FUZZ_CHECK(stop->offset >= stop->rangeOffset && stop->bytesLeft > 0);
+    bool note = stop->reason == ATOM_WALK_ZERO_TERMINATOR ||
+                stop->reason == ATOM_WALK_ITUNES_ITEM_TYPE;
+    recordedStops->push_back({stop->offset, kStopNames[stop->reason], note});
+}
+
+bool SameStops(const std::vector<ReferenceStop> &a, const std::vector<ReferenceStop> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); i++) {
+        if (a[i].offset != b[i].offset || a[i].reason != b[i].reason || a[i].note != b[i].note)
+            return false;
+    }
+    return true;
 }
 
 // The tree in pre-order, checking each record on the way.
@@ -157,6 +149,59 @@ bool SameItem(const ExpectedItem &a, const ExpectedItem &b)
            a.payloadOffset == b.payloadOffset && a.payloadSize == b.payloadSize;
 }
 
+// The items under node, in tree order: depth below node, the type and the
+// payload range relative to node's atom, or a description line's text.
+std::vector<std::string> Subtree(const MemoryTree &tree, const MemoryTreeNode *node)
+{
+    std::vector<std::string> out;
+    const uint32_t atomOffset = node->record->payloadOffset - 8;
+    for (const MemoryTreeNode *item = node->firstChild; item != 0;
+         item = NextMemoryTreeNode(&tree, item)) {
+        if (item->depth <= node->depth)
+            break;
+        std::string line = std::to_string(item->depth - node->depth) + " ";
+        if (item->record != 0)
+            line += std::string(item->text, 4) + " " +
+                    std::to_string(item->record->payloadOffset - atomOffset) + ":" +
+                    std::to_string(item->record->payloadSize);
+        else
+            line += item->text;
+        out.push_back(line);
+    }
+    return out;
+}
+
+// An atom whose size field fits its range has the same children wherever
+// it stands: alone as a whole file (the last atom, its range reaching the
+// end of the file) and followed by another atom.
+void CheckPlacement(const MemoryTree &tree, const MemoryTreeNode *node)
+{
+    const AtomNodeRecord *record = node->record;
+    const unsigned char *atom = record->base + record->payloadOffset - 8;
+    if (ReferenceBigEndian32(atom) != record->payloadSize + 8)
+        return;  // size 0 or clamped: its range depends on where it stands
+    const uint32_t atomSize = record->payloadSize + 8;
+    // Each level takes 8 bytes: the depth limit must be out of reach of both.
+    if (node->depth + atomSize / 8 >= ATOM_WALK_DEPTH_LIMIT)
+        return;
+    const std::vector<std::string> expected = Subtree(tree, node);
+    for (int trailing = 0; trailing < 2; trailing++) {
+        const uint32_t size = atomSize + (trailing ? 8 : 0);
+        unsigned char *bytes = (unsigned char *)HeapAllocBlock(size);
+        FUZZ_CHECK(bytes != 0);
+        memcpy(bytes, atom, atomSize);
+        if (trailing)
+            memcpy(bytes + atomSize, "\0\0\0\010free", 8);
+        MemoryTree alone;
+        InitMemoryTree(&alone);
+        WalkAtoms(&alone.service, 0, bytes, size, 0, size);
+        FUZZ_CHECK(alone.firstTop != 0 && alone.firstTop->record->payloadOffset == 8);
+        FUZZ_CHECK(Subtree(alone, alone.firstTop) == expected);
+        ClearMemoryTree(&alone);
+        HeapFreeBlock(bytes);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -172,16 +217,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     MemoryFile file = {data, size};
     FileReadService files = MemoryFileService(&file);
 
-    std::vector<ExpectedItem> expected;
-    ReferenceWalk(data, (uint32_t)size, 0, (uint32_t)size, 0, expected);
+    const ReferenceReading reading =
+        ReadAtomsForReference(data, (uint32_t)size, ATOM_WALK_DEPTH_LIMIT);
+    const std::vector<ExpectedItem> expected = ExpectedTree(reading);
 
     MemoryTree tree;
     InitMemoryTree(&tree);
+    tree.service.reportStop = RecordStop;
+    std::vector<ReferenceStop> stops;
+    tree.service.stopContext = &stops;
     FUZZ_CHECK(LoadAtomFileIntoTree(&tree.service, &files, kPath) == ATOM_FILE_LOADED);
     std::vector<ExpectedItem> items = Flatten(tree);
     FUZZ_CHECK(items.size() == expected.size());
     for (size_t i = 0; i < items.size(); i++)
         FUZZ_CHECK(SameItem(items[i], expected[i]));
+    FUZZ_CHECK(SameStops(stops, reading.stops));
+    for (const MemoryTreeNode *node = tree.firstTop ? tree.firstTop->firstChild : 0; node != 0;
+         node = NextMemoryTreeNode(&tree, node)) {
+        if (node->record != 0)
+            CheckPlacement(tree, node);
+    }
 
     // The same load with the heap giving out after some allocations: what
     // got in is a prefix of the full tree, and nothing leaks.

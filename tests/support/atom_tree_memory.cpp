@@ -53,8 +53,8 @@ static void DeleteAllMemoryTreeItems(void *context)
 
 void InitMemoryTree(MemoryTree *tree)
 {
-    tree->service = {tree, InsertMemoryTreeItem, DeleteAllMemoryTreeItems,
-                     {tree, InsertMemoryTreeText}};
+    InitAtomTree(&tree->service, tree, InsertMemoryTreeItem, DeleteAllMemoryTreeItems,
+                 InsertMemoryTreeText);
     tree->firstTop = 0;
     tree->lastTop = 0;
     tree->itemCount = 0;

@@ -39,7 +39,7 @@ static void DeleteCounted(void *context)
 
 void InitCountingTree(CountingTree *tree)
 {
-    tree->service = {tree, CountAtom, DeleteCounted, {tree, CountDescriptionLine}};
+    InitAtomTree(&tree->service, tree, CountAtom, DeleteCounted, CountDescriptionLine);
     tree->root = 0;
     tree->atoms = 0;
     tree->descriptionLines = 0;
@@ -66,7 +66,7 @@ static void DeleteRecorded(void *context)
 
 void InitRecordingTree(RecordingTree *tree)
 {
-    tree->service = {tree, RecordAtom, DeleteRecorded, {tree, RecordDescriptionLine}};
+    InitAtomTree(&tree->service, tree, RecordAtom, DeleteRecorded, RecordDescriptionLine);
     tree->root = 0;
     tree->items.clear();
 }

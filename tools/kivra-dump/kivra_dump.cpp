@@ -1,16 +1,41 @@
-// kivra-dump: prints the atom tree that kivra shows for a file, one line per
-// tree item in tree order, indented by two spaces per level.
+// kivra-dump: prints the atom tree that kivra shows for each file named, one
+// line per tree item in tree order, indented by two spaces per level, or
+// the same tree as JSON; with --check, where and why the walk stopped.
 
 #include "atoms/atom_file.h"
 #include "atoms/atom_walk.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
+#include "tools/kivra-dump/dump_output.h"
 #include "tools/kivra-dump/file_map.h"
+#include "tools/kivra-dump/stop_report.h"
 
 #include <stdio.h>
 #include <string.h>
 
-static const char usage[] = "usage: kivra-dump [--defs FILE | --no-defs] FILE\n";
+#ifndef KIVRA_VERSION
+#define KIVRA_VERSION "unknown"
+#endif
+
+static const char usage[] = "usage: kivra-dump [OPTION...] FILE...\n";
+
+static const char help[] =
+    "Prints the atom tree that kivra shows for each FILE, one after the other.\n"
+    "\n"
+    "  --defs FILE  take the atom descriptions from FILE instead of atom.def\n"
+    "               beside kivra-dump\n"
+    "  --no-defs    show no descriptions\n"
+    "  --check      after each tree, report every place where the walk stopped\n"
+    "               taking bytes as atoms; exit code 3 when a problem was found\n"
+    "  --quiet      print the report alone, without the tree (implies --check)\n"
+    "  --json       print the tree and its report as JSON, one array of files\n"
+    "  --version    print the version and exit\n"
+    "  --help       print this help and exit\n"
+    "  --           the arguments after it are files\n"
+    "\n"
+    "Exit codes: 0 shown; 1 a file or the definition file could not be read\n"
+    "or the output not written; 2 a wrong command line; 3 with --check, a\n"
+    "problem reported. With several files, the highest of their codes.\n";
 
 static int UsageError(const char *message, const char *argument)
 {
@@ -18,63 +43,30 @@ static int UsageError(const char *message, const char *argument)
     return 2;
 }
 
-// Output goes through one large buffer written out in big chunks.
-struct OutputBuffer {
-    char *data;
-    size_t used;
-    size_t capacity;
-    int failed;
+struct DumpOptions {
+    int check;
+    int quiet;
+    int json;
 };
 
-static void FlushOutput(OutputBuffer *out)
-{
-    if (out->used != 0 && fwrite(out->data, 1, out->used, stdout) != out->used)
-        out->failed = 1;
-    out->used = 0;
-}
-
-static void AppendBytes(OutputBuffer *out, const char *bytes, size_t count)
-{
-    while (count > 0) {
-        if (out->used == out->capacity)
-            FlushOutput(out);
-        size_t room = out->capacity - out->used;
-        size_t n = count < room ? count : room;
-        memcpy(out->data + out->used, bytes, n);
-        out->used += n;
-        bytes += n;
-        count -= n;
-    }
-}
-
-static void AppendSpaces(OutputBuffer *out, size_t count)
-{
-    static const char spaces[] = "                                                                ";
-    while (count > 0) {
-        size_t n = count < sizeof spaces - 1 ? count : sizeof spaces - 1;
-        AppendBytes(out, spaces, n);
-        count -= n;
-    }
-}
-
-// The tree printed as it is filled: the walk inserts every item after its
-// parent and before its parent's next sibling, description lines before
-// child atoms, which is the order of the listing. An item's handle is its
-// depth + 1, all a child needs to be indented.
-struct PrintingTree {
+// One file being shown. The walk fills service; items are printed as they
+// come, since the walk inserts every item after its parent and before its
+// parent's next sibling, description lines before child atoms, which is
+// the order of the listing. An item's handle is its depth + 1.
+struct DumpTree {
     AtomTree service;
-    OutputBuffer *out;
-    AtomNodeRecord *root;  // when the file was read, its record owns the buffer
+    const DumpOptions *options;
+    DumpOutput *out;
+    const char *path;
+    AtomNodeRecord *root;        // when the file was read, its record owns the buffer
+    const unsigned char *base;   // the bytes being shown, once the root is in
+    uint32_t size;
+    int rootShown;
+    StopReport report;
+    JsonNesting nesting;
 };
 
-static void PrintItem(PrintingTree *tree, uintptr_t depth, const char *text)
-{
-    AppendSpaces(tree->out, 2 * (size_t)depth);
-    AppendBytes(tree->out, text, strlen(text));
-    AppendBytes(tree->out, "\n", 1);
-}
-
-static void ReleaseRoot(PrintingTree *tree)
+static void ReleaseRoot(DumpTree *tree)
 {
     if (tree->root != 0) {
         HeapFreeBlock(tree->root->base);
@@ -83,74 +75,208 @@ static void ReleaseRoot(PrintingTree *tree)
     }
 }
 
-static void *PrintAtomItem(void *context, void *parentItem, const char *text,
-                           AtomNodeRecord *record)
+// Takes an inserted record: keeps the root's (it may own the buffer the walk
+// reads), frees every other at once.
+static void TakeRecord(DumpTree *tree, void *parentItem, AtomNodeRecord *record)
 {
-    PrintingTree *tree = (PrintingTree *)context;
-    uintptr_t depth = (uintptr_t)parentItem;
-    PrintItem(tree, depth, text);
+    if (parentItem == 0) {
+        tree->base = record->base;
+        tree->size = record->payloadSize;
+        tree->rootShown = 1;
+    }
     if (record->ownsBuffer) {
         ReleaseRoot(tree);
         tree->root = record;
     } else {
         HeapFreeBlock(record);
     }
+}
+
+static void *PrintAtomItem(void *context, void *parentItem, const char *text,
+                           AtomNodeRecord *record)
+{
+    DumpTree *tree = (DumpTree *)context;
+    uintptr_t depth = (uintptr_t)parentItem;
+    if (!tree->options->quiet)
+        AppendTextLine(tree->out, 2 * (size_t)depth, text);
+    TakeRecord(tree, parentItem, record);
     return (void *)(depth + 1);
 }
 
 static void PrintDescriptionItem(void *context, void *parentItem, const char *text)
 {
-    PrintItem((PrintingTree *)context, (uintptr_t)parentItem, text);
+    DumpTree *tree = (DumpTree *)context;
+    if (!tree->options->quiet)
+        AppendTextLine(tree->out, 2 * (size_t)(uintptr_t)parentItem, text);
+}
+
+static void *PrintJsonItem(void *context, void *parentItem, const char *text,
+                           AtomNodeRecord *record)
+{
+    DumpTree *tree = (DumpTree *)context;
+    uintptr_t depth = (uintptr_t)parentItem;
+    if (parentItem == 0) {
+        BeginJsonFile(tree->out, &tree->nesting, text, record->payloadSize);
+    } else if (!tree->options->quiet) {
+        const unsigned char *header = record->base + record->payloadOffset - 8;
+        AppendJsonAtom(tree->out, &tree->nesting, (uint32_t)depth, header,
+                       record->payloadOffset - 8, record->payloadSize);
+    }
+    TakeRecord(tree, parentItem, record);
+    return (void *)(depth + 1);
+}
+
+static void PrintJsonDescription(void *context, void *parentItem, const char *text)
+{
+    DumpTree *tree = (DumpTree *)context;
+    // The handle of the atom at level n is n + 1.
+    if (!tree->options->quiet)
+        AppendJsonDescription(tree->out, &tree->nesting, (uint32_t)(uintptr_t)parentItem - 1,
+                              text);
 }
 
 static void ForgetPrintedItems(void *context)
 {
-    ReleaseRoot((PrintingTree *)context);
+    ReleaseRoot((DumpTree *)context);
+}
+
+static void ReportStop(void *context, const AtomWalkStop *stop)
+{
+    DumpTree *tree = (DumpTree *)context;
+    AddStopToReport(&tree->report, tree->base, stop);
 }
 
 // Shows a regular file through a mapping of it; anything else (a pipe, a
 // file that cannot be mapped) is read whole as kivra does, which also
 // reports why a file cannot be shown.
-static AtomFileLoad PrintAtomFile(PrintingTree *tree, const char *path)
+static AtomFileLoad ShowFile(DumpTree *tree, const char *path)
 {
     MappedFile file;
     if (!MapFileForReading(path, &file))
         return LoadAtomFileIntoTree(&tree->service, PlatformFileReadService(), path);
-    PrintItem(tree, 0, path);
-    // The walk only reads the bytes; the records it makes are released at once.
-    WalkAtoms(&tree->service, (void *)1, (unsigned char *)file.bytes, file.size, 0, file.size);
+    // The walk only reads the bytes: the root's record does not own them.
+    int shown = ShowAtomFileBuffer(&tree->service, path, (unsigned char *)file.bytes, file.size, 0);
     UnmapFile(&file);
-    return ATOM_FILE_LOADED;
+    return shown ? ATOM_FILE_LOADED : ATOM_FILE_NO_MEMORY;
+}
+
+// What went wrong with a load: for stderr (a format taking the path) and for
+// the JSON file object. Both NULL when nothing did.
+struct LoadFailure {
+    const char *format;
+    const char *text;
+};
+
+static LoadFailure DescribeLoadFailure(AtomFileLoad result)
+{
+    switch (result) {
+    case ATOM_FILE_NOT_OPENED:
+        return {"cannot open %s", "cannot open"};
+    case ATOM_FILE_SIZE_UNKNOWN:
+        return {"cannot take the size of %s", "cannot take the size"};
+    case ATOM_FILE_TOO_LARGE:
+        return {"%s is 4 GiB or larger", "4 GiB or larger"};
+    case ATOM_FILE_NO_MEMORY:
+        return {"not enough memory to read %s", "not enough memory to read"};
+    case ATOM_FILE_SHORT_READ:
+        return {"%s could not be read whole; shown as far as it was read",
+                "could not be read whole; shown as far as it was read"};
+    case ATOM_FILE_LOADED:
+        break;
+    }
+    return {0, 0};
+}
+
+// Shows one file and its report; returns its exit code.
+static int DumpFile(const DumpOptions *options, DumpOutput *out, const char *path, int first)
+{
+    DumpTree tree;
+    if (options->json)
+        InitAtomTree(&tree.service, &tree, PrintJsonItem, ForgetPrintedItems, PrintJsonDescription);
+    else
+        InitAtomTree(&tree.service, &tree, PrintAtomItem, ForgetPrintedItems, PrintDescriptionItem);
+    tree.service.reportStop = ReportStop;
+    tree.service.stopContext = &tree;
+    tree.options = options;
+    tree.out = out;
+    tree.path = path;
+    tree.root = 0;
+    tree.base = 0;
+    tree.size = 0;
+    tree.rootShown = 0;
+    InitStopReport(&tree.report, path, options->json);
+    InitJsonNesting(&tree.nesting);
+    if (options->json && !first)
+        AppendText(out, ",\n");
+
+    AtomFileLoad result = ShowFile(&tree, path);
+    const LoadFailure failure = DescribeLoadFailure(result);
+    if (failure.format != 0) {
+        // What was printed so far comes before the error, as it was found.
+        FlushDumpOutput(out);
+        fputs("kivra-dump: ", stderr);
+        fprintf(stderr, failure.format, path);
+        fputc('\n', stderr);
+    }
+    if (options->json) {
+        if (!tree.rootShown)
+            BeginJsonFile(out, &tree.nesting, path, 0);
+        EndJsonFile(out, &tree.nesting, &tree.report, failure.text);
+    } else if (options->check && tree.rootShown) {
+        AppendReportLines(out, &tree.report);
+    }
+    int status = failure.format != 0 ? 1 : 0;
+    if (options->check && tree.report.problems > 0 && status == 0)
+        status = 3;
+    if (tree.report.failed) {
+        FlushDumpOutput(out);
+        fprintf(stderr, "kivra-dump: not enough memory for the report of %s\n", path);
+        status = 1;
+    }
+    FreeStopReport(&tree.report);
+    ReleaseRoot(&tree);
+    return status;
 }
 
 int main(int argc, char **argv)
 {
     const char *definitionPath = 0;
     int noDefinitions = 0;
-    const char *path = 0;
+    DumpOptions options = {0, 0, 0};
+    int fileCount = 0;
     int optionsEnded = 0;
+    // Options first, wherever they stand; the files are taken in order below.
     for (int i = 1; i < argc; i++) {
         const char *argument = argv[i];
-        if (!optionsEnded && strcmp(argument, "--") == 0) {
+        if (optionsEnded || argument[0] != '-' || argument[1] == '\0') {
+            fileCount++;
+        } else if (strcmp(argument, "--") == 0) {
             optionsEnded = 1;
-        } else if (!optionsEnded && strcmp(argument, "--help") == 0) {
+        } else if (strcmp(argument, "--help") == 0) {
             fputs(usage, stdout);
+            fputs(help, stdout);
             return 0;
-        } else if (!optionsEnded && strcmp(argument, "--defs") == 0) {
+        } else if (strcmp(argument, "--version") == 0) {
+            fputs("kivra-dump " KIVRA_VERSION "\n", stdout);
+            return 0;
+        } else if (strcmp(argument, "--defs") == 0) {
             if (i + 1 >= argc)
                 return UsageError("--defs needs a file", "");
             definitionPath = argv[++i];
-        } else if (!optionsEnded && strcmp(argument, "--no-defs") == 0) {
+        } else if (strcmp(argument, "--no-defs") == 0) {
             noDefinitions = 1;
-        } else if (!optionsEnded && argument[0] == '-' && argument[1] != '\0') {
-            return UsageError("unknown option ", argument);
-        } else if (path == 0) {
-            path = argument;
+        } else if (strcmp(argument, "--check") == 0) {
+            options.check = 1;
+        } else if (strcmp(argument, "--quiet") == 0) {
+            options.quiet = 1;
+            options.check = 1;
+        } else if (strcmp(argument, "--json") == 0) {
+            options.json = 1;
         } else {
-            return UsageError("more than one file: ", argument);
+            return UsageError("unknown option ", argument);
         }
     }
-    if (path == 0)
+    if (fileCount == 0)
         return UsageError("no file given", "");
     if (definitionPath != 0 && noDefinitions)
         return UsageError("--defs and --no-defs exclude each other", "");
@@ -166,48 +292,33 @@ int main(int argc, char **argv)
     }
 
     static char outputBytes[1 << 20];
-    OutputBuffer output = {outputBytes, 0, sizeof outputBytes, 0};
-    PrintingTree tree;
-    tree.service.context = &tree;
-    tree.service.insertItem = PrintAtomItem;
-    tree.service.deleteAllItems = ForgetPrintedItems;
-    tree.service.descriptions.context = &tree;
-    tree.service.descriptions.insertChildText = PrintDescriptionItem;
-    tree.out = &output;
-    tree.root = 0;
-    AtomFileLoad result = PrintAtomFile(&tree, path);
-    FlushOutput(&output);
+    DumpOutput output = {outputBytes, 0, sizeof outputBytes, 0};
+    if (options.json)
+        AppendText(&output, "[\n");
     int status = 0;
-    switch (result) {
-    case ATOM_FILE_NOT_OPENED:
-        fprintf(stderr, "kivra-dump: cannot open %s\n", path);
-        status = 1;
-        break;
-    case ATOM_FILE_SIZE_UNKNOWN:
-        fprintf(stderr, "kivra-dump: cannot take the size of %s\n", path);
-        status = 1;
-        break;
-    case ATOM_FILE_TOO_LARGE:
-        fprintf(stderr, "kivra-dump: %s is 4 GiB or larger\n", path);
-        status = 1;
-        break;
-    case ATOM_FILE_NO_MEMORY:
-        fprintf(stderr, "kivra-dump: not enough memory to read %s\n", path);
-        status = 1;
-        break;
-    case ATOM_FILE_SHORT_READ:
-        fprintf(stderr, "kivra-dump: %s could not be read whole; shown as far as it was read\n",
-                path);
-        status = 1;
-        break;
-    case ATOM_FILE_LOADED:
-        break;
+    int shown = 0;
+    optionsEnded = 0;
+    for (int i = 1; i < argc; i++) {
+        const char *argument = argv[i];
+        if (!optionsEnded && argument[0] == '-' && argument[1] != '\0') {
+            if (strcmp(argument, "--") == 0)
+                optionsEnded = 1;
+            else if (strcmp(argument, "--defs") == 0)
+                i++;
+            continue;
+        }
+        int fileStatus = DumpFile(&options, &output, argument, shown == 0);
+        shown++;
+        if (fileStatus > status)
+            status = fileStatus;
     }
+    if (options.json)
+        AppendText(&output, "\n]\n");
+    FlushDumpOutput(&output);
     if (output.failed || fflush(stdout) != 0) {
         fprintf(stderr, "kivra-dump: cannot write the tree\n");
         status = 1;
     }
-    ReleaseRoot(&tree);
     FreeDefinitionText();
     return status;
 }

@@ -1,0 +1,229 @@
+#include "tools/kivra-dump/stop_report.h"
+#include "atoms/atom_walk.h"
+#include "atoms/big_endian.h"
+#include "platform/heap.h"
+
+#include <stdio.h>
+#include <string.h>
+
+void InitStopReport(StopReport *report, const char *path, int json)
+{
+    report->path = path;
+    report->json = json;
+    report->data = 0;
+    report->used = 0;
+    report->capacity = 0;
+    report->problems = 0;
+    report->notes = 0;
+    report->failed = 0;
+}
+
+void FreeStopReport(StopReport *report)
+{
+    HeapFreeBlock(report->data);
+    report->data = 0;
+    report->used = 0;
+    report->capacity = 0;
+}
+
+const char *StopReasonName(AtomWalkStopReason reason)
+{
+    switch (reason) {
+    case ATOM_WALK_CUT_SHORT:
+        return "cut-short";
+    case ATOM_WALK_SIZE_OVERRUNS:
+        return "size-overruns";
+    case ATOM_WALK_SIZE_64BIT:
+        return "size-64bit";
+    case ATOM_WALK_SIZE_TOO_SMALL:
+        return "size-too-small";
+    case ATOM_WALK_HEADER_TOO_SHORT:
+        return "short-header";
+    case ATOM_WALK_TYPE_NOT_PRINTABLE:
+        return "type-not-printable";
+    case ATOM_WALK_DEPTH_LIMIT_REACHED:
+        return "depth-limit";
+    case ATOM_WALK_ZERO_TERMINATOR:
+        return "zero-terminator";
+    case ATOM_WALK_ITUNES_ITEM_TYPE:
+        return "itunes-item-type";
+    }
+    return "unknown";
+}
+
+int StopIsNote(AtomWalkStopReason reason)
+{
+    return reason == ATOM_WALK_ZERO_TERMINATOR || reason == ATOM_WALK_ITUNES_ITEM_TYPE;
+}
+
+// Four type bytes as 'moov' when printable, else as hex: 0xA96E616D.
+static void FormatType(char *out, size_t capacity, const unsigned char *type)
+{
+    int printable = 1;
+    for (int i = 0; i < 4; i++)
+        printable = printable && type[i] >= 0x20 && type[i] <= 0x7E;
+    if (printable)
+        snprintf(out, capacity, "'%.4s'", (const char *)type);
+    else
+        snprintf(out, capacity, "0x%02X%02X%02X%02X", type[0], type[1], type[2], type[3]);
+}
+
+size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
+                    const AtomWalkStop *stop)
+{
+    // The atom at the stop, when its header is there, and the atom that
+    // holds the range (none at the top level).
+    char type[16] = "";
+    if (stop->bytesLeft >= 8)
+        FormatType(type, sizeof type, base + stop->offset + 4);
+    char parent[40];
+    if (stop->depth == 0)
+        snprintf(parent, sizeof parent, "the file");
+    else {
+        char parentType[16];
+        FormatType(parentType, sizeof parentType, base + stop->rangeOffset - 4);
+        snprintf(parent, sizeof parent, "%s at 0x%08X", parentType, stop->rangeOffset - 8);
+    }
+    // What the stop leaves out.
+    char rest[96];
+    if (stop->depth > 0)
+        snprintf(rest, sizeof rest, "the last %u bytes of %s are not shown", stop->bytesLeft,
+                 parent);
+    else if (stop->atomsBefore > 0)
+        snprintf(rest, sizeof rest, "the %u bytes after the last top-level atom are not shown",
+                 stop->bytesLeft);
+    else
+        snprintf(rest, sizeof rest, "none of the file's %u bytes is shown as an atom",
+                 stop->bytesLeft);
+
+    int n = 0;
+    switch (stop->reason) {
+    case ATOM_WALK_CUT_SHORT:
+        n = snprintf(text, capacity,
+                     "%s is cut short by the end of the file: its size is %u bytes, %u are there",
+                     type, stop->sizeField, stop->bytesLeft);
+        break;
+    case ATOM_WALK_SIZE_OVERRUNS:
+        n = snprintf(text, capacity,
+                     "the size of %s, %u bytes, overruns the %u bytes left in %s, which are not "
+                     "shown",
+                     type, stop->sizeField, stop->bytesLeft, parent);
+        break;
+    case ATOM_WALK_SIZE_64BIT:
+        n = snprintf(text, capacity,
+                     "%s has size 1, a 64-bit size after its type, which is not followed; %s",
+                     type, rest);
+        break;
+    case ATOM_WALK_SIZE_TOO_SMALL:
+        n = snprintf(text, capacity, "%s has size %u, less than its own 8-byte header; %s", type,
+                     stop->sizeField, rest);
+        break;
+    case ATOM_WALK_HEADER_TOO_SHORT:
+        n = snprintf(text, capacity, "%u bytes left where an 8-byte atom header was due; %s",
+                     stop->bytesLeft, rest);
+        break;
+    case ATOM_WALK_TYPE_NOT_PRINTABLE:
+        n = snprintf(text, capacity, "type %s is not printable ASCII, so no atom starts here; %s",
+                     type, rest);
+        break;
+    case ATOM_WALK_DEPTH_LIMIT_REACHED:
+        n = snprintf(text, capacity,
+                     "%s is %u levels deep, the deepest shown: its child atoms are not shown",
+                     type, (unsigned)ATOM_WALK_DEPTH_LIMIT);
+        break;
+    case ATOM_WALK_ZERO_TERMINATOR:
+        n = snprintf(text, capacity, "%s ends with a 32-bit zero, as QuickTime writes", parent);
+        break;
+    case ATOM_WALK_ITUNES_ITEM_TYPE:
+        // The walk checked the three bytes after 0xA9: printable.
+        n = snprintf(text, capacity,
+                     "iTunes item type 0xA9 '%.3s': a type beginning with 0xA9 is taken for no "
+                     "atom; %s",
+                     (const char *)base + stop->offset + 5, rest);
+        break;
+    }
+    if (n < 0)
+        n = 0;
+    if (capacity == 0)
+        return 0;
+    return (size_t)n < capacity ? (size_t)n : capacity - 1;
+}
+
+static void AppendToReport(StopReport *report, const char *bytes, size_t count)
+{
+    if (report->failed)
+        return;
+    if (count > report->capacity - report->used) {
+        size_t capacity = report->capacity ? report->capacity : 4096;
+        while (capacity - report->used < count) {
+            if (capacity > (size_t)-1 / 2) {
+                report->failed = 1;
+                return;
+            }
+            capacity *= 2;
+        }
+        char *data = (char *)HeapAllocBlock(capacity);
+        if (data == 0) {
+            report->failed = 1;
+            return;
+        }
+        if (report->used != 0)
+            memcpy(data, report->data, report->used);
+        HeapFreeBlock(report->data);
+        report->data = data;
+        report->capacity = capacity;
+    }
+    memcpy(report->data + report->used, bytes, count);
+    report->used += count;
+}
+
+static void AppendStringToReport(StopReport *report, const char *text)
+{
+    AppendToReport(report, text, strlen(text));
+}
+
+void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop)
+{
+    const int note = StopIsNote(stop->reason);
+    const char *severity = note ? "note" : "problem";
+    if (note)
+        report->notes++;
+    else
+        report->problems++;
+    char sentence[320];
+    size_t length = DescribeStop(sentence, sizeof sentence, base, stop);
+    char head[96];
+    if (report->json) {
+        // A small output of its own, so the JSON string escape is shared.
+        char escaped[6 * sizeof sentence + 2];
+        DumpOutput string = {escaped, 0, sizeof escaped, 0};
+        AppendJsonString(&string, sentence, length);
+        snprintf(head, sizeof head, "%s{\"offset\":%u,\"reason\":\"%s\",\"severity\":\"%s\",\"text\":",
+                 report->problems + report->notes > 1 ? ",\n" : "\n", stop->offset,
+                 StopReasonName(stop->reason), severity);
+        AppendStringToReport(report, head);
+        AppendToReport(report, escaped, string.used);
+        AppendStringToReport(report, "}");
+    } else {
+        AppendStringToReport(report, report->path);
+        snprintf(head, sizeof head, ": 0x%08X: %s: ", stop->offset, severity);
+        AppendStringToReport(report, head);
+        AppendToReport(report, sentence, length);
+        snprintf(head, sizeof head, " [%s]\n", StopReasonName(stop->reason));
+        AppendStringToReport(report, head);
+    }
+}
+
+void AppendReportLines(DumpOutput *out, const StopReport *report)
+{
+    AppendBytes(out, report->data, report->used);
+    AppendText(out, report->path);
+    if (report->problems == 0 && report->notes == 0) {
+        AppendText(out, ": clean\n");
+        return;
+    }
+    char counts[64];
+    snprintf(counts, sizeof counts, ": %u problem%s, %u note%s\n", report->problems,
+             report->problems == 1 ? "" : "s", report->notes, report->notes == 1 ? "" : "s");
+    AppendText(out, counts);
+}

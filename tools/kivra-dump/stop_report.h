@@ -1,0 +1,38 @@
+#pragma once
+#include "atoms/atom_tree.h"
+#include "tools/kivra-dump/dump_output.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+// The report of one file: where and why the walk stopped taking bytes as
+// atoms, kept as it comes (text lines or JSON objects) and printed after
+// the tree.
+struct StopReport {
+    const char *path;
+    int json;
+    char *data;
+    size_t used;
+    size_t capacity;
+    uint32_t problems;
+    uint32_t notes;
+    int failed;  // memory ran out: the report is incomplete
+};
+
+void InitStopReport(StopReport *report, const char *path, int json);
+void FreeStopReport(StopReport *report);
+
+// The name of a reason in the report, as in "[cut-short]".
+const char *StopReasonName(AtomWalkStopReason reason);
+int StopIsNote(AtomWalkStopReason reason);
+
+// The sentence that says what happened at stop, for a muxer developer.
+// base holds the file's bytes. Returns the sentence's length (it is cut to
+// capacity - 1 bytes).
+size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
+                    const AtomWalkStop *stop);
+
+void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop);
+
+// The report as text: its lines, then "PATH: clean" or the counts.
+void AppendReportLines(DumpOutput *out, const StopReport *report);
