@@ -170,18 +170,24 @@ ReferenceReading ReadReference(const std::string &path)
                                  ATOM_WALK_DEPTH_LIMIT);
 }
 
+// kivra-dump notes a writer's convention and a stop in an mdat's media data.
+bool IsNote(const ReferenceStop &stop)
+{
+    return stop.note || stop.inMediaData;
+}
+
 std::vector<ReportEntry> ReferenceReport(const ReferenceReading &reading)
 {
     std::vector<ReportEntry> entries;
     for (const ReferenceStop &stop : reading.stops)
-        entries.push_back({stop.offset, stop.note ? "note" : "problem", stop.reason});
+        entries.push_back({stop.offset, IsNote(stop) ? "note" : "problem", stop.reason});
     return entries;
 }
 
 bool HasProblem(const ReferenceReading &reading)
 {
     for (const ReferenceStop &stop : reading.stops)
-        if (!stop.note)
+        if (!IsNote(stop))
             return true;
     return false;
 }
@@ -216,7 +222,7 @@ std::string ReferenceJsonSummary(const std::string &path)
         out += std::string(atom.depth, ' ') + line;
     }
     for (const ReferenceStop &stop : reading.stops)
-        out += "report " + std::to_string(stop.offset) + " " + (stop.note ? "note " : "problem ") +
+        out += "report " + std::to_string(stop.offset) + " " + (IsNote(stop) ? "note " : "problem ") +
                stop.reason + "\n";
     return out;
 }
@@ -362,6 +368,9 @@ TEST_F(KivraDumpOnFfmpegFiles, CheckFindsNoProblemInWholeFilesAndTheCutInCutCopi
         {"check-frag.mp4", "-c:v libx264 -preset ultrafast -c:a aac -g 5 -movflags frag_keyframe+empty_moov", {}, "", {}},
         {"check.mov", "-c:v libx264 -preset ultrafast -c:a aac -metadata title=Kivra", {}, "", {}},
         {"check.m4a", "-vn -c:a aac -metadata title=Kivra -metadata artist=Someone", {}, "", {}},
+        // Every ProRes frame begins like an atom ('icpf'); the audio after
+        // it does not.
+        {"check-prores.mov", "-c:v prores_ks -c:a pcm_s16le", {}, "", {}},
     };
     for (const FfmpegFile &f : files) {
         const std::string path = Make(f);
@@ -492,6 +501,11 @@ std::vector<CheckCase> HandMadeCases()
          "F: clean\n"},
         {"mdat-last-header-shaped", Join({ftyp, MediaLikeAHeader()}), 0, "F: clean\n"},
         {"payload-no-header", Join({ftyp, Atom("moov", FullBox("mvhd", 20))}), 0, "F: clean\n"},
+        {"media-data-like-atoms",
+         Join({ftyp, Atom("mdat", Join({Atom("icpf", Bytes(12, 0x11)), Raw({0xFF, 0x01, 0xFD, 0x02}), Bytes(12, 0)})),
+               Atom("moov", FullBox("mvhd", 0))}), 0,
+         "F: 0x00000028: note: type 0x00000000 is not printable ASCII, so no atom starts here; the last 16 bytes of 'mdat' at 0x0000000C are not shown (media data, which looks like atoms only by chance) [type-not-printable]\n"
+         "F: 0 problems, 1 note\n"},
         {"cut-three-deep", CutThreeDeep(),
          3,
          "F: 0x0000000C: problem: 'moov' is cut short by the end of the file: its size is 200 bytes, 105 are there [cut-short]\n"

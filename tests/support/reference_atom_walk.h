@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct ReferenceStop {
     uint32_t offset;
     std::string reason;  // as kivra-dump names it in its report
     bool note;           // a writer's convention, not a problem
+    bool inMediaData;    // in the payload of an mdat, which kivra-dump notes
 };
 
 struct ReferenceReading {
@@ -44,9 +46,10 @@ inline bool ReferencePrintable(unsigned char c)
 // the end of the file (the top-level range, or a clamped atom's payload) and
 // stops the range elsewhere. A size of 0 runs to the range's end and ends
 // it. Stops count only at the top level and after an atom of the range.
+// mediaData: the range is the payload of an mdat.
 inline void ReferenceWalkRange(const unsigned char *data, uint32_t start, uint32_t end,
                                bool cutShort, uint32_t depth, uint32_t depthLimit,
-                               ReferenceReading &out)
+                               ReferenceReading &out, bool mediaData = false)
 {
     uint32_t pos = start;
     uint32_t found = 0;
@@ -78,7 +81,7 @@ inline void ReferenceWalkRange(const unsigned char *data, uint32_t start, uint32
         }
         if (reason != 0) {
             if (depth == 1 || found > 0)
-                out.stops.push_back({pos, reason, note});
+                out.stops.push_back({pos, reason, note, mediaData});
             return;
         }
         bool clamped = size > left;
@@ -87,15 +90,15 @@ inline void ReferenceWalkRange(const unsigned char *data, uint32_t start, uint32
                              clamped});
         found++;
         if (clamped)
-            out.stops.push_back({pos, "cut-short", false});
+            out.stops.push_back({pos, "cut-short", false, false});
         if (size == 0)
             return;
         if (depth < depthLimit)
             ReferenceWalkRange(data, pos + 8, pos + 8 + payload, clamped, depth + 1, depthLimit,
-                               out);
+                               out, memcmp(h + 4, "mdat", 4) == 0);
         else if (payload >= 8 && ReferencePrintable(h[12]) && ReferencePrintable(h[13]) &&
                  ReferencePrintable(h[14]) && ReferencePrintable(h[15]))
-            out.stops.push_back({pos, "depth-limit", false});
+            out.stops.push_back({pos, "depth-limit", false, mediaData});
         pos += 8 + payload;
     }
 }

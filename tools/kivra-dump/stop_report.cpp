@@ -51,9 +51,20 @@ const char *StopReasonName(AtomWalkStopReason reason)
     return "unknown";
 }
 
-int StopIsNote(AtomWalkStopReason reason)
+// The payload of an mdat is media data: codecs whose frames begin with a
+// size and a printable code (ProRes's 'icpf') make it look like atoms up to
+// the first frame or sample that does not, which says nothing of the file.
+static int StopIsInMediaData(const unsigned char *base, const AtomWalkStop *stop)
 {
-    return reason == ATOM_WALK_ZERO_TERMINATOR || reason == ATOM_WALK_ITUNES_ITEM_TYPE;
+    const unsigned char *parentType = base + stop->rangeOffset - 4;
+    return stop->depth > 0 && stop->reason != ATOM_WALK_CUT_SHORT && parentType[0] == 'm' &&
+           parentType[1] == 'd' && parentType[2] == 'a' && parentType[3] == 't';
+}
+
+int StopIsNote(const unsigned char *base, const AtomWalkStop *stop)
+{
+    return stop->reason == ATOM_WALK_ZERO_TERMINATOR ||
+           stop->reason == ATOM_WALK_ITUNES_ITEM_TYPE || StopIsInMediaData(base, stop);
 }
 
 // Four type bytes as 'moov' when printable, else as hex: 0xA96E616D.
@@ -144,6 +155,12 @@ size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
     }
     if (n < 0)
         n = 0;
+    if (StopIsInMediaData(base, stop) && (size_t)n < capacity) {
+        int more = snprintf(text + n, capacity - (size_t)n,
+                            " (media data, which looks like atoms only by chance)");
+        if (more > 0)
+            n += more;
+    }
     if (capacity == 0)
         return 0;
     return (size_t)n < capacity ? (size_t)n : capacity - 1;
@@ -184,7 +201,7 @@ static void AppendStringToReport(StopReport *report, const char *text)
 
 void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop)
 {
-    const int note = StopIsNote(stop->reason);
+    const int note = StopIsNote(base, stop);
     const char *severity = note ? "note" : "problem";
     if (note)
         report->notes++;

@@ -24,7 +24,9 @@ void FreeStopReport(StopReport *report);
 
 // The name of a reason in the report, as in "[cut-short]".
 const char *StopReasonName(AtomWalkStopReason reason);
-int StopIsNote(AtomWalkStopReason reason);
+// A note rather than a problem: a convention of real writers, or a stop in
+// the media data of an mdat.
+int StopIsNote(const unsigned char *base, const AtomWalkStop *stop);
 
 // The sentence that says what happened at stop, for a muxer developer.
 // base holds the file's bytes. Returns the sentence's length (it is cut to
