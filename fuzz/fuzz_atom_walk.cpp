@@ -88,7 +88,7 @@ void RecordStop(void *context, const AtomWalkStop *stop)
     FUZZ_CHECK(stop->offset >= stop->rangeOffset && stop->bytesLeft > 0);
     bool note = stop->reason == ATOM_WALK_ZERO_TERMINATOR ||
                 stop->reason == ATOM_WALK_ITUNES_ITEM_TYPE;
-    recordedStops->push_back({stop->offset, kStopNames[stop->reason], note});
+    recordedStops->push_back({stop->offset, kStopNames[stop->reason], note, false});
 }
 
 bool SameStops(const std::vector<ReferenceStop> &a, const std::vector<ReferenceStop> &b)
