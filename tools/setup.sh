@@ -10,7 +10,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 need=""
 want="cmake ninja-build g++ make pkg-config googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
-      xvfb x11-utils xdotool x11-apps imagemagick ffmpeg clang libclang-rt-14-dev valgrind"
+      xvfb x11-utils xdotool x11-apps imagemagick ffmpeg clang libclang-rt-14-dev valgrind
+      python3"
 i386=yes
 sh "$here/tools/win32-host.sh" i386 || i386=no
 [ $i386 = yes ] || want="$want qemu-user-static"
