@@ -4,7 +4,7 @@
 # as tools/build.sh; the build's own output goes to stderr.
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if sh "$here/tools/win32-host.sh"; then
   kind=win32 toolchain=mingw-i686
 else
   kind=win64 toolchain=mingw-x86_64
