@@ -27,6 +27,8 @@ ctest_in() { (cd "$1" && ctest --output-on-failure); }
 
 # The Windows stages, run by the outer call inside one X display.
 if [ "${1:-}" = --windows ]; then
+  trap 'sh tools/wine-run.sh --stop' EXIT
+  trap 'exit 130' INT TERM
   stage "Wine prefix made (first run only), wineserver started" sh tools/wine-run.sh --start
   stage "Windows tests, 64-bit build under wine64" ctest_in build/win64
   if sh tools/win32-host.sh; then
@@ -37,7 +39,6 @@ if [ "${1:-}" = --windows ]; then
     printf '%-58s %5s   %s\n' "Windows tests, 32-bit build" - "NOT RUN" >>"$times"
     [ "${KIVRA_ALLOW_NO_WIN32:-}" = 1 ] || status=1
   fi
-  sh tools/wine-run.sh --stop
   exit $status
 fi
 

@@ -10,8 +10,9 @@
 #   wine-run.sh --start              makes the prefix if it is not there yet
 #                                    (its output in a log beside it), then
 #                                    starts a wineserver and the prefix's
-#                                    services, which stay up until --stop, so
-#                                    that the programs run after it share them
+#                                    services, which stay up until --stop (at
+#                                    most ten idle minutes), so that the
+#                                    programs run after it share them
 #   wine-run.sh --stop               ends that wineserver and the prefix's
 #                                    services
 prog="$1"
@@ -33,7 +34,9 @@ case "$prog" in
         { echo "wine-run: making the prefix $WINEPREFIX failed (see $log)" >&2; exit 1; }
       "$wineserver" -w
     fi
-    "$wineserver" -p </dev/null >/dev/null 2>&1
+    # Up until --stop, or ten minutes after its last program ended if the
+    # caller died before it could say --stop.
+    "$wineserver" -p600 </dev/null >/dev/null 2>&1
     # The first program of a server starts the prefix's services, and they
     # keep its standard handles; with the server kept up they never end, so
     # a pipe they got (CTest's, a command substitution's) would never close.
