@@ -4,7 +4,7 @@
 # output goes to stderr.
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if sh "$here/tools/win32-host.sh"; then
   kind=win32
 else
   kind=win64
