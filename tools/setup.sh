@@ -1,6 +1,9 @@
 #!/bin/sh
 # Installs what kivra's build, tests and tools need on Debian 12, as root.
 # Packages already present are skipped; apt-get runs only when one is missing.
+# Besides the toolchains, Wine and the display, the tests need the MP4 writers
+# that tests/atomdef_coverage.sh runs (ffmpeg, GStreamer with its plugins,
+# heif-enc, avifenc, AtomicParsley, exiftool).
 # On a host that cannot execute 32-bit (i386) programs it also installs
 # qemu-user-static and registers it with binfmt_misc as the interpreter of
 # i386 ELF executables, so that Wine runs the 32-bit kivra.exe; a host that
@@ -10,8 +13,11 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 need=""
 want="cmake ninja-build g++ make pkg-config googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
-      xvfb x11-utils xdotool x11-apps imagemagick ffmpeg clang libclang-rt-14-dev valgrind
-      python3"
+      xvfb x11-utils xdotool x11-apps imagemagick ffmpeg clang clang-format libclang-rt-14-dev
+      valgrind python3
+      gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+      gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
+      libheif-examples libavif-bin atomicparsley libimage-exiftool-perl"
 i386=yes
 sh "$here/tools/win32-host.sh" i386 || i386=no
 [ $i386 = yes ] || want="$want qemu-user-static"
