@@ -68,7 +68,7 @@ int main(int argc, char **argv)
         Bytes one = Atom("free");
         siblings.insert(siblings.end(), one.begin(), one.end());
     }
-    Bytes sample = ReadFileBytes(KIVRA_SOURCE_DIR "/samples/sample.mp4");
+    Bytes sample = ReadTestFileBytes(KIVRA_SOURCE_DIR "/samples/sample.mp4");
     Bytes cut(sample.begin(), sample.begin() + sample.size() / 2);
     Bytes tooLarge =
         AtomWithSize(0xFFFFFFFF, "moov", Atom("trak", AtomWithSize(0x7FFFFFFF, "mdia")));

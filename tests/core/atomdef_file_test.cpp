@@ -20,6 +20,7 @@
 #include "defs/definition_text.h"
 #include "platform/executable_path.h"
 #include "platform/heap.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -156,25 +157,11 @@ std::vector<std::string> CheckDefinitionLines(const std::vector<std::string> &li
     return problems;
 }
 
-bool ReadWholeFile(const std::string &path, std::string *out)
-{
-    FILE *f = fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return false;
-    char chunk[4096];
-    size_t got;
-    out->clear();
-    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0)
-        out->append(chunk, got);
-    fclose(f);
-    return true;
-}
-
 // The repository's atom.def, or else the copy the build put beside this test.
 bool LoadShippedAtomDef(std::string *text, std::string *path)
 {
     *path = std::string(KIVRA_SOURCE_DIR) + "/atom.def";
-    if (ReadWholeFile(*path, text))
+    if (ReadTestFile(*path, text))
         return true;
     char executable[1024];
     if (!GetExecutablePath(executable, sizeof executable))
@@ -184,7 +171,7 @@ bool LoadShippedAtomDef(std::string *text, std::string *path)
     if (separator == std::string::npos)
         return false;
     *path = path->substr(0, separator + 1) + "atom.def";
-    return ReadWholeFile(*path, text);
+    return ReadTestFile(*path, text);
 }
 
 std::string Joined(const std::vector<std::string> &problems)
@@ -541,7 +528,7 @@ bool ReadListFile(const char *name, std::vector<std::string> *lines, std::string
 {
     *path = std::string(KIVRA_SOURCE_DIR) + "/tests/data/" + name;
     std::string text;
-    if (!ReadWholeFile(*path, &text))
+    if (!ReadTestFile(*path, &text))
         return false;
     *lines = ReadLines(text);
     return true;

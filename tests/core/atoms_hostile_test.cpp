@@ -144,7 +144,7 @@ std::vector<std::string> AtomLines(const MemoryTree &tree)
 TEST(HostileAtomFile, TheSampleCutAtEveryByte)
 {
     NoDefinitions none;
-    const Bytes sample = ReadFileBytes(KIVRA_SOURCE_DIR "/samples/sample.mp4");
+    const Bytes sample = ReadTestFileBytes(KIVRA_SOURCE_DIR "/samples/sample.mp4");
     ASSERT_GT(sample.size(), 1000u);
     FakeFile whole;
     whole.content = sample;

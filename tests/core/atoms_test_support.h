@@ -8,6 +8,7 @@
 #include "platform/file_read.h"
 #include "platform/heap.h"
 #include "tests/support/heap_fault.h"
+#include "tests/support/test_files.h"
 
 #include <stdint.h>
 #include <stdio.h>
@@ -56,19 +57,6 @@ inline Bytes NestedAtoms(uint32_t levels)
     return bytes;
 }
 
-// The whole file at path, or no bytes when it cannot be opened.
-inline Bytes ReadFileBytes(const char *path)
-{
-    Bytes bytes;
-    FILE *file = fopen(path, "rb");
-    if (file == 0)
-        return bytes;
-    int c;
-    while ((c = fgetc(file)) != EOF)
-        bytes.push_back((unsigned char)c);
-    fclose(file);
-    return bytes;
-}
 
 inline Bytes Join(std::initializer_list<Bytes> parts)
 {

@@ -2,6 +2,7 @@
 #include "defs/definition_text.h"
 #include "platform/heap.h"
 #include "tests/support/heap_fault.h"
+#include "tests/support/test_files.h"
 
 #include "atoms_test_support.h"
 
@@ -12,20 +13,6 @@
 #include <string>
 
 namespace {
-
-std::string ReadWholeFile(const std::string &path)
-{
-    std::string out;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return out;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0)
-        out.append(chunk, got);
-    fclose(f);
-    return out;
-}
 
 struct DefinitionTextReset {
     ~DefinitionTextReset()
@@ -97,7 +84,7 @@ TEST(DefinitionText, ReadsAtomDefBesideTheExecutableNotInTheCurrentDirectory)
 {
     DefinitionTextReset reset;
     // The build copies the repository's atom.def beside every test program.
-    std::string expected = ReadWholeFile(std::string(KIVRA_SOURCE_DIR) + "/atom.def");
+    std::string expected = ReadTestFile(std::string(KIVRA_SOURCE_DIR) + "/atom.def");
     ASSERT_FALSE(expected.empty());
     // Run from another directory that holds a decoy atom.def.
     std::error_code error;
@@ -124,7 +111,7 @@ TEST(DefinitionText, LoadsFromAnExplicitPathAndFailsSilentlyOnAMissingOne)
     DefinitionTextReset reset;
     std::string path = std::string(KIVRA_SOURCE_DIR) + "/atom.def";
     ASSERT_TRUE(LoadDefinitionTextFromPath(path.c_str()));
-    EXPECT_EQ(std::string(DefinitionText), ReadWholeFile(path));
+    EXPECT_EQ(std::string(DefinitionText), ReadTestFile(path));
     EXPECT_FALSE(LoadDefinitionTextFromPath("no such directory/atom.def"));
     EXPECT_EQ(DefinitionText, nullptr);
     FreeDefinitionText();

@@ -5,6 +5,7 @@
 #include "tests/core/atoms_test_support.h"
 #include "tests/support/edge_fixtures.h"
 #include "tests/support/reference_atom_walk.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -39,20 +40,6 @@ std::string Quote(const std::string &s)
     return q + "'";
 }
 
-std::string ReadFile(const std::string &path)
-{
-    std::string out;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        return out;
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0)
-        out.append(chunk, got);
-    fclose(f);
-    return out;
-}
-
 class TempDirectory {
 public:
     TempDirectory()
@@ -81,7 +68,7 @@ RunResult RunCommand(const std::string &command, const std::string &errPath)
         run.out.append(chunk, got);
     int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = ReadFile(errPath);
+    run.err = ReadTestFile(errPath);
     return run;
 }
 
@@ -97,7 +84,7 @@ RunResult Dump(const TempDirectory &dir, const std::vector<std::string> &args)
 // reading of the bytes.
 std::string ReferenceDump(const std::string &path)
 {
-    std::string file = ReadFile(path);
+    std::string file = ReadTestFile(path);
     std::string out = path + "\n";
     const ReferenceReading reading =
         ReadAtomsForReference((const unsigned char *)file.data(), (uint32_t)file.size(), ATOM_WALK_DEPTH_LIMIT);
@@ -165,7 +152,7 @@ std::vector<ReportEntry> ParseReport(const std::string &out, const std::string &
 
 ReferenceReading ReadReference(const std::string &path)
 {
-    std::string file = ReadFile(path);
+    std::string file = ReadTestFile(path);
     return ReadAtomsForReference((const unsigned char *)file.data(), (uint32_t)file.size(),
                                  ATOM_WALK_DEPTH_LIMIT);
 }
@@ -212,7 +199,7 @@ std::string ShowBytes(const std::string &text)
 std::string ReferenceJsonSummary(const std::string &path)
 {
     const ReferenceReading reading = ReadReference(path);
-    std::string file = ReadFile(path);
+    std::string file = ReadTestFile(path);
     std::string out = ShowBytes(path) + "\n";
     for (const ReferenceAtom &atom : reading.atoms) {
         const unsigned char *h = (const unsigned char *)file.data() + atom.offset;
@@ -382,7 +369,7 @@ TEST_F(KivraDumpOnFfmpegFiles, CheckFindsNoProblemInWholeFilesAndTheCutInCutCopi
         EXPECT_EQ(whole.out.find(": problem: "), std::string::npos) << whole.out;
 
         // Copies cut inside the file's first atoms and spread over the rest.
-        const std::string bytes = ReadFile(path);
+        const std::string bytes = ReadTestFile(path);
         const std::string cutPath = dir.path() + "/cut-" + f.name;
         std::vector<size_t> cuts = {5, 12, 40, 100, 333};
         for (size_t k = 1; k < 12; k++)
@@ -472,7 +459,7 @@ TEST_F(KivraDumpCommandLine, ReadsAtomDefBesideItselfByDefault)
 
 TEST_F(KivraDumpCommandLine, CutShortFileShowsWhatSurvived)
 {
-    std::string whole = ReadFile(sample);
+    std::string whole = ReadTestFile(sample);
     ASSERT_GT(whole.size(), 1000u);
     std::string cut = dir.path() + "/cut.mp4";
     FILE *f = fopen(cut.c_str(), "wb");
@@ -601,8 +588,8 @@ TEST_F(KivraDumpCheck, SeveralFilesOneAfterTheOtherExitWithTheHighestCode)
 {
     const std::string clean = dir.path() + "/clean.mp4";
     const std::string cut = dir.path() + "/cut.mp4";
-    WriteFile(clean, ReadFile(sample));
-    WriteFile(cut, ReadFile(sample).substr(0, 1000));
+    WriteFile(clean, ReadTestFile(sample));
+    WriteFile(cut, ReadTestFile(sample).substr(0, 1000));
     const std::string missing = dir.path() + "/missing.mp4";
 
     RunResult both = Dump(dir, {"--no-defs", clean, cut});
@@ -638,7 +625,7 @@ TEST_F(KivraDumpCheck, HelpListsEveryOptionAndVersionIsKivras)
     RunResult version = Dump(dir, {"--version"});
     EXPECT_EQ(version.status, 0);
     // The version of kivra.exe's version record.
-    std::string rc = ReadFile(std::string(KIVRA_SOURCE_DIR) + "/app/kivra.rc");
+    std::string rc = ReadTestFile(std::string(KIVRA_SOURCE_DIR) + "/app/kivra.rc");
     size_t at = rc.find("\nFILEVERSION ");
     ASSERT_NE(at, std::string::npos);
     unsigned a = 0, b = 0, c = 0, d = 0;
@@ -665,7 +652,7 @@ TEST_F(KivraDumpCheck, JsonHoldsTheTreeAndTheReportOfHandMadeAndHostileFiles)
         siblings = Join({siblings, Atom("free")});
     WriteFile(paths.back(), AsString(siblings));
     paths.push_back(dir.path() + "/odd \"name\" \\ \x01 caf\xE9 \xFF.mp4");
-    WriteFile(paths.back(), ReadFile(sample).substr(0, 700));
+    WriteFile(paths.back(), ReadTestFile(sample).substr(0, 700));
     for (const std::string &path : paths) {
         RunResult summary = JsonSummary(dir, {"--no-defs", path});
         EXPECT_EQ(summary.status, 0) << path << summary.err;

@@ -5,6 +5,7 @@
 #include "controls/divider/divider_window.h"
 #include "defs/definition_text.h"
 #include "platform/window_state.h"
+#include "tests/support/test_files.h"
 #include "tests/support/window_test_support.h"
 
 #include <commctrl.h>
@@ -20,20 +21,6 @@
 namespace {
 
 const char kSamplePath[] = KIVRA_SOURCE_DIR "/samples/sample.mp4";
-
-std::vector<unsigned char> ReadWholeFile(const std::string &path)
-{
-    std::vector<unsigned char> bytes;
-    FILE *file = fopen(path.c_str(), "rb");
-    if (file == NULL)
-        return bytes;
-    unsigned char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    fclose(file);
-    return bytes;
-}
 
 // A file of one 16-byte ftyp atom: small enough to tell apart from the sample.
 std::string WriteSmallFile()
@@ -259,7 +246,7 @@ TEST_F(MainWindow, BuildsTheDividerWithTheTreeAboveTheBinaryView)
 
 TEST_F(MainWindow, OpensTheArgumentAndShowsTheSelectedItemsBytes)
 {
-    std::vector<unsigned char> file = ReadWholeFile(kSamplePath);
+    std::vector<unsigned char> file = ReadTestFileBytes(kSamplePath);
     ASSERT_GT(file.size(), 64u);
     Open(kSamplePath);
     EXPECT_GT(ItemCount(), 3);
