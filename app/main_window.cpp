@@ -12,7 +12,8 @@
 #define TREE_PANE 0
 #define BINARY_PANE 1
 #define ICON_GROUP_ID 101
-#define TREE_STYLE (WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS)
+#define TREE_STYLE \
+    (WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS)
 
 int RegisterMainWindowClass(void)
 {
@@ -54,7 +55,8 @@ static HWND GetDivider(HWND window)
 
 static HWND GetPane(HWND window, int index)
 {
-    return (HWND)SendMessageA(GetDivider(window), DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, index), 0);
+    return (HWND)SendMessageA(GetDivider(window), DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, index),
+                              0);
 }
 
 // 12 pixels of MS Gothic by its Japanese name. Asking for a fixed pitch too
@@ -146,15 +148,9 @@ static LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const NMHDR *header = (const NMHDR *)lParam;
     switch (header->code) {
-    case TVN_DELETEITEMA:
-        OnTreeItemDeleted(window, (const NMTREEVIEWA *)lParam);
-        break;
-    case TVN_SELCHANGEDA:
-        OnTreeSelectionChanged(window, (const NMTREEVIEWA *)lParam);
-        break;
-    case TVN_KEYDOWN:
-        OnTreeKeyDown(window, (const NMTVKEYDOWN *)lParam);
-        break;
+    case TVN_DELETEITEMA: OnTreeItemDeleted(window, (const NMTREEVIEWA *)lParam); break;
+    case TVN_SELCHANGEDA: OnTreeSelectionChanged(window, (const NMTREEVIEWA *)lParam); break;
+    case TVN_KEYDOWN: OnTreeKeyDown(window, (const NMTVKEYDOWN *)lParam); break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -162,20 +158,14 @@ static LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CREATE:
-        return OnCreate(window, (const CREATESTRUCTA *)lParam);
-    case WM_SIZE:
-        OnSize(window, lParam);
-        return 0;
+    case WM_CREATE: return OnCreate(window, (const CREATESTRUCTA *)lParam);
+    case WM_SIZE: OnSize(window, lParam); return 0;
     case WM_CLOSE:
         // The window is left for the process exit to take down.
         PostQuitMessage(0);
         return 0;
-    case WM_NOTIFY:
-        return OnNotify(window, message, wParam, lParam);
-    case WM_DROPFILES:
-        OnDropFiles(window, (HDROP)wParam);
-        return 0;
+    case WM_NOTIFY: return OnNotify(window, message, wParam, lParam);
+    case WM_DROPFILES: OnDropFiles(window, (HDROP)wParam); return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -47,5 +47,4 @@ int memcmp(const void *left, const void *right, size_t count)
     }
     return 0;
 }
-
 }

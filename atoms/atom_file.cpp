@@ -40,8 +40,8 @@ AtomFileLoad LoadAtomFileIntoTree(const AtomTree *tree, const FileReadService *f
     return bytesRead == fileSize ? ATOM_FILE_LOADED : ATOM_FILE_SHORT_READ;
 }
 
-int ShowAtomFileBuffer(const AtomTree *tree, const char *path, unsigned char *buffer,
-                       uint32_t size, uint32_t ownsBuffer)
+int ShowAtomFileBuffer(const AtomTree *tree, const char *path, unsigned char *buffer, uint32_t size,
+                       uint32_t ownsBuffer)
 {
     AtomNodeRecord *root = (AtomNodeRecord *)HeapAllocBlock(sizeof(AtomNodeRecord));
     if (root == 0)

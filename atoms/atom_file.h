@@ -4,11 +4,11 @@
 
 // How a load ended. Only kivra-dump looks at it; the window stays silent.
 enum AtomFileLoad {
-    ATOM_FILE_NOT_OPENED,  // the tree was left as it was
+    ATOM_FILE_NOT_OPENED,    // the tree was left as it was
     ATOM_FILE_SIZE_UNKNOWN,  // the size could not be had: the tree is left empty
-    ATOM_FILE_TOO_LARGE,   // 4 GiB or more: the tree is left empty
-    ATOM_FILE_NO_MEMORY,   // the buffer or root record could not be had: empty tree
-    ATOM_FILE_SHORT_READ,  // the root item shows (and the walk covers) only the bytes read
+    ATOM_FILE_TOO_LARGE,     // 4 GiB or more: the tree is left empty
+    ATOM_FILE_NO_MEMORY,     // the buffer or root record could not be had: empty tree
+    ATOM_FILE_SHORT_READ,    // the root item shows (and the walk covers) only the bytes read
     ATOM_FILE_LOADED
 };
 
@@ -22,5 +22,5 @@ AtomFileLoad LoadAtomFileIntoTree(const AtomTree *tree, const FileReadService *f
 // the root item (text = path, record owning buffer when ownsBuffer is 1) and
 // walks the size bytes at buffer under it. Returns 0 when the root item
 // could not be had; the buffer is then still the caller's.
-int ShowAtomFileBuffer(const AtomTree *tree, const char *path, unsigned char *buffer,
-                       uint32_t size, uint32_t ownsBuffer);
+int ShowAtomFileBuffer(const AtomTree *tree, const char *path, unsigned char *buffer, uint32_t size,
+                       uint32_t ownsBuffer);

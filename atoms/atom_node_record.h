@@ -5,8 +5,9 @@
 // item's parameter); description items carry none. The root item's record
 // owns the file buffer and frees it when the item is deleted.
 struct AtomNodeRecord {
-    uint32_t ownsBuffer;     // 1 on the root (file) item only
-    unsigned char *base;     // start of the file buffer, the same in every record of a file
-    uint32_t payloadOffset;  // first byte this item shows: 0 for the root, atom offset + 8 for an atom
-    uint32_t payloadSize;    // bytes this item shows
+    uint32_t ownsBuffer;  // 1 on the root (file) item only
+    unsigned char *base;  // start of the file buffer, the same in every record of a file
+    uint32_t
+        payloadOffset;  // first byte this item shows: 0 for the root, atom offset + 8 for an atom
+    uint32_t payloadSize;  // bytes this item shows
 };

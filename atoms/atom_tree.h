@@ -51,8 +51,7 @@ struct AtomTree {
     // Inserts an item with text and record as the last child of parentItem
     // (NULL: a top-level item). Returns the new item, NULL on failure; the
     // tree takes the record only on success.
-    void *(*insertItem)(void *context, void *parentItem, const char *text,
-                        AtomNodeRecord *record);
+    void *(*insertItem)(void *context, void *parentItem, const char *text, AtomNodeRecord *record);
     // Deletes every item, freeing each item's record and, with the root's
     // record, the file buffer.
     void (*deleteAllItems)(void *context);

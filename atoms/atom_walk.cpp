@@ -142,8 +142,8 @@ static void ReportStop(const AtomTree *tree, const WalkStack *stack, AtomWalkSto
 // Why a range stops at a header that is no atom. Only at the top level and
 // after an atom of the same range is this worth saying: elsewhere it is a
 // payload that does not start like an atom, the usual leaf.
-static void ReportRangeStop(const AtomTree *tree, const WalkStack *stack,
-                            AtomWalkStopReason reason, const unsigned char *base, uint32_t pos)
+static void ReportRangeStop(const AtomTree *tree, const WalkStack *stack, AtomWalkStopReason reason,
+                            const unsigned char *base, uint32_t pos)
 {
     const WalkFrame *frame = &stack->frames[stack->count - 1];
     if (tree->reportStop == 0 || (stack->count > 1 && frame->atomsFound == 0))
@@ -165,15 +165,14 @@ static void ReportRangeStop(const AtomTree *tree, const WalkStack *stack,
     ReportStop(tree, stack, reason, pos, sizeField);
 }
 
-void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base,
-               uint32_t bufferSize, uint32_t offset, uint32_t length)
+void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base, uint32_t bufferSize,
+               uint32_t offset, uint32_t length)
 {
     if (length == 0 || offset > bufferSize || length > bufferSize - offset)
         return;
     const unsigned char *bufferEnd = base + bufferSize;
     WalkStack stack = {0, 0, 0};
-    if (!PushWalkFrame(&stack, parentItem, offset, offset + length,
-                       offset + length == bufferSize))
+    if (!PushWalkFrame(&stack, parentItem, offset, offset + length, offset + length == bufferSize))
         return;
     uint32_t pos = offset;
     while (stack.count > 0) {

@@ -20,11 +20,11 @@
 // much deeper than this (see README).
 #define ATOM_WALK_DEPTH_LIMIT 4096u
 
-void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base,
-               uint32_t bufferSize, uint32_t offset, uint32_t length);
+void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base, uint32_t bufferSize,
+               uint32_t offset, uint32_t length);
 
 // An atom item's label: "%s (+0x%08X:%u[0x%X])" of its four type bytes, its
 // absolute offset and its payload size (twice). Returns the label's length.
 #define ATOM_LABEL_CAPACITY 64
-uint32_t FormatAtomLabel(char *label, const unsigned char *type,
-                         uint32_t offset, uint32_t payloadSize);
+uint32_t FormatAtomLabel(char *label, const unsigned char *type, uint32_t offset,
+                         uint32_t payloadSize);

@@ -50,7 +50,9 @@ void BM_LoadWalkDescribe(benchmark::State &state)
         tree.descriptionLines = 0;
         auto start = std::chrono::steady_clock::now();
         LoadAtomFileIntoTree(&tree.service, PlatformFileReadService(), path.c_str());
-        elapsedNs += std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+        elapsedNs +=
+            std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+                .count();
     }
     tree.service.deleteAllItems(&tree);
     FreeDefinitionText();

@@ -48,7 +48,7 @@ void PaintPlan(benchmark::State &bench)
     free(bytes);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(PaintPlan)
     ->ArgNames({"bytes", "at_end"})

@@ -126,7 +126,8 @@ void BM_WalkDescribe(benchmark::State &state)
     Fixture *f = SetUp(atoms);
     if (mode == WALK_ONLY) {
         FreeDefinitionText();
-    } else if (DefinitionText == nullptr || (DefinitionTextIndex() != nullptr) != (mode != LITERAL)) {
+    } else if (DefinitionText == nullptr ||
+               (DefinitionTextIndex() != nullptr) != (mode != LITERAL)) {
         state.SkipWithError(mode == LITERAL ? "the definition text did not load without its index"
                                             : "no definition index");
         return;
@@ -150,7 +151,8 @@ void BM_WalkDescribe(benchmark::State &state)
                       (uint32_t)f->file.size());
         elapsedNs += CpuNs() - start;
         state.PauseTiming();
-        inserted = kind == MEMORY_TREE ? memory.itemCount : counting.atoms + counting.descriptionLines;
+        inserted =
+            kind == MEMORY_TREE ? memory.itemCount : counting.atoms + counting.descriptionLines;
         ClearMemoryTree(&memory);
         state.ResumeTiming();
     }

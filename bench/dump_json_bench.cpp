@@ -63,7 +63,8 @@ RunTimes RunDump(const char *mode, const std::string &path)
     posix_spawn_file_actions_destroy(&actions);
     times.ok = waited == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     times.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-    times.wallSeconds = (double)(end.tv_sec - start.tv_sec) + (double)(end.tv_nsec - start.tv_nsec) / 1e9;
+    times.wallSeconds =
+        (double)(end.tv_sec - start.tv_sec) + (double)(end.tv_nsec - start.tv_nsec) / 1e9;
     return times;
 }
 

@@ -29,9 +29,8 @@ void LoadFile(benchmark::State &state, Bytes bytes)
         ClearMemoryTree(&tree);
     }
     // Seconds per load: below 1 is under a second.
-    state.counters["of_one_second"] =
-        benchmark::Counter((double)state.iterations(),
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["of_one_second"] = benchmark::Counter(
+        (double)state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void LoadDefinitions(benchmark::State &state, Bytes text)
@@ -51,9 +50,8 @@ void LoadDefinitions(benchmark::State &state, Bytes text)
         FreeDefinitionText();
     }
     delete sink;
-    state.counters["of_one_second"] =
-        benchmark::Counter((double)state.iterations(),
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["of_one_second"] = benchmark::Counter(
+        (double)state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 }  // namespace
@@ -72,20 +70,24 @@ int main(int argc, char **argv)
     Bytes cut(sample.begin(), sample.begin() + sample.size() / 2);
     Bytes tooLarge =
         AtomWithSize(0xFFFFFFFF, "moov", Atom("trak", AtomWithSize(0x7FFFFFFF, "mdia")));
-    Bytes large64 = Join({Atom("ftyp", Raw({'i', 's', 'o', 'm'})),
-                          AtomWithSize(1, "mdat", Raw({0, 0, 0, 0, 0, 0, 0, 24, 0, 0, 0, 0, 0, 0, 0, 0}))});
+    Bytes large64 =
+        Join({Atom("ftyp", Raw({'i', 's', 'o', 'm'})),
+              AtomWithSize(1, "mdat", Raw({0, 0, 0, 0, 0, 0, 0, 24, 0, 0, 0, 0, 0, 0, 0, 0}))});
     Bytes oneLine(100u * 1024 * 1024, 'x');
     memcpy(oneLine.data(), "[moov] ", 7);
     Bytes shiftJisEnd = {'[', 'm', 'o', 'o', 'v', ']', '\n', 'b', 0x81};
 
     auto unit = benchmark::kMillisecond;
     benchmark::RegisterBenchmark("load/nested_1e6", LoadFile, nested)->Unit(unit)->Iterations(3);
-    benchmark::RegisterBenchmark("load/siblings_1e6", LoadFile, siblings)->Unit(unit)->Iterations(3);
+    benchmark::RegisterBenchmark("load/siblings_1e6", LoadFile, siblings)
+        ->Unit(unit)
+        ->Iterations(3);
     benchmark::RegisterBenchmark("load/sample_cut_half", LoadFile, cut)->Unit(unit);
     benchmark::RegisterBenchmark("load/sizes_beyond_range", LoadFile, tooLarge)->Unit(unit);
     benchmark::RegisterBenchmark("load/size_one_64bit", LoadFile, large64)->Unit(unit);
     benchmark::RegisterBenchmark("definitions/one_line_100MB", LoadDefinitions, oneLine)
-        ->Unit(unit)->Iterations(3);
+        ->Unit(unit)
+        ->Iterations(3);
     benchmark::RegisterBenchmark("definitions/shift_jis_lead_last", LoadDefinitions, shiftJisEnd)
         ->Unit(unit);
     benchmark::RunSpecifiedBenchmarks();

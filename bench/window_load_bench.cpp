@@ -26,8 +26,8 @@
 namespace {
 
 // The main window's tree style.
-const DWORD kTreeStyle = WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
-                         TVS_SHOWSELALWAYS;
+const DWORD kTreeStyle =
+    WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
 
 double Now()
 {
@@ -67,9 +67,9 @@ HWND CreateTree(HWND owner)
 {
     RECT client;
     GetClientRect(owner, &client);
-    HWND tree = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, NULL, kTreeStyle, 0, 0,
-                                client.right, client.bottom, owner, NULL,
-                                GetModuleHandleA(NULL), NULL);
+    HWND tree =
+        CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, NULL, kTreeStyle, 0, 0, client.right,
+                        client.bottom, owner, NULL, GetModuleHandleA(NULL), NULL);
     UpdateWindow(tree);
     PumpMessages();
     return tree;
@@ -154,8 +154,8 @@ void Measure(HWND owner, uint32_t atoms, int runs)
         UINT state = (UINT)SendMessageA(tree, TVM_GETITEMSTATE, (WPARAM)top, TVIS_EXPANDED);
         HTREEITEM selected = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
         if (count != recorder.items.size() || (state & TVIS_EXPANDED) || selected != 0)
-            printf("  run %d: the loaded tree differs (%u items, expanded %u, selection %p)\n",
-                   run, (unsigned)count, state & TVIS_EXPANDED, (void *)selected);
+            printf("  run %d: the loaded tree differs (%u items, expanded %u, selection %p)\n", run,
+                   (unsigned)count, state & TVIS_EXPANDED, (void *)selected);
         DestroyTree(tree);
     }
     DeleteFileA(path.c_str());
@@ -179,8 +179,8 @@ int main(int argc, char **argv)
     wc.lpszClassName = "kivra_bench_owner";
     wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
     RegisterClassA(&wc);
-    HWND owner = CreateWindowA("kivra_bench_owner", "kivra load benchmark", WS_OVERLAPPEDWINDOW,
-                               0, 0, 800, 600, NULL, NULL, wc.hInstance, NULL);
+    HWND owner = CreateWindowA("kivra_bench_owner", "kivra load benchmark", WS_OVERLAPPEDWINDOW, 0,
+                               0, 800, 600, NULL, NULL, wc.hInstance, NULL);
     ShowWindow(owner, SW_SHOW);
     UpdateWindow(owner);
     PumpMessages();

@@ -21,9 +21,8 @@ static int SectionNameMatchesAtom(const char *name, const unsigned char *atom,
     }
 }
 
-void AddAtomDescriptionsFromText(const char *text, CharStep step,
-                                 const unsigned char *atom, uint32_t atomSize,
-                                 const DescriptionTree *tree, void *item,
+void AddAtomDescriptionsFromText(const char *text, CharStep step, const unsigned char *atom,
+                                 uint32_t atomSize, const DescriptionTree *tree, void *item,
                                  const unsigned char *bufferEnd)
 {
     (void)atomSize;
@@ -63,9 +62,8 @@ void AddAtomDescriptionsFromText(const char *text, CharStep step,
     }
 }
 
-void AddAtomDescriptions(const unsigned char *atom, uint32_t atomSize,
-                         const DescriptionTree *tree, void *item,
-                         const unsigned char *bufferEnd)
+void AddAtomDescriptions(const unsigned char *atom, uint32_t atomSize, const DescriptionTree *tree,
+                         void *item, const unsigned char *bufferEnd)
 {
     // The index, kept with the text it was built from, gives the same items
     // without rescanning the text.

@@ -16,13 +16,11 @@ struct DescriptionTree {
 // bufferEnd is the end of the file buffer holding the atom: a section name
 // longer than the type compares payload bytes only while they lie before it,
 // and a name that would run past it does not match.
-void AddAtomDescriptions(const unsigned char *atom, uint32_t atomSize,
-                         const DescriptionTree *tree, void *item,
-                         const unsigned char *bufferEnd);
+void AddAtomDescriptions(const unsigned char *atom, uint32_t atomSize, const DescriptionTree *tree,
+                         void *item, const unsigned char *bufferEnd);
 
 // The same lookup over any NUL-terminated definition text, stepping through
 // it with the given character step.
-void AddAtomDescriptionsFromText(const char *text, CharStep step,
-                                 const unsigned char *atom, uint32_t atomSize,
-                                 const DescriptionTree *tree, void *item,
+void AddAtomDescriptionsFromText(const char *text, CharStep step, const unsigned char *atom,
+                                 uint32_t atomSize, const DescriptionTree *tree, void *item,
                                  const unsigned char *bufferEnd);

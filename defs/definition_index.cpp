@@ -31,10 +31,10 @@ struct TypeBucket {
 
 struct DefinitionIndex {
     const char *text;
-    IndexedSection *sections;    // every section, in file order
+    IndexedSection *sections;  // every section, in file order
     IndexedLine *lines;
-    uint32_t *shortNameSections; // names of 0 to 3 bytes, in file order
-    TypeBucket *buckets;         // open addressing, bucketMask + 1 slots
+    uint32_t *shortNameSections;  // names of 0 to 3 bytes, in file order
+    TypeBucket *buckets;          // open addressing, bucketMask + 1 slots
     uint32_t *bucketSections;
     uint32_t sectionCount;
     uint32_t shortNameCount;
@@ -192,7 +192,7 @@ DefinitionIndex *BuildDefinitionIndex(const char *text, CharStep step)
     uint64_t bucketSectionBytes = AlignedSize(counts.longNames * sizeof(uint32_t));
     uint64_t shortNameBytes = AlignedSize(counts.shortNames * sizeof(uint32_t));
     uint64_t total = headerBytes + sectionBytes + lineBytes + bucketBytes + bucketSectionBytes +
-                     shortNameBytes + counts.textBytes;
+        shortNameBytes + counts.textBytes;
     // A 32-bit process cannot hold what a huge text would need.
     if (total != (uint64_t)(size_t)total)
         return 0;

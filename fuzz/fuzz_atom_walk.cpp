@@ -65,8 +65,8 @@ std::vector<ExpectedItem> ExpectedTree(const ReferenceReading &reading)
 {
     std::vector<ExpectedItem> out;
     for (const ReferenceAtom &atom : reading.atoms) {
-        out.push_back({atom.depth - 1, ReferenceLabel(atom), true, atom.offset + 8,
-                       atom.payloadSize});
+        out.push_back(
+            {atom.depth - 1, ReferenceLabel(atom), true, atom.offset + 8, atom.payloadSize});
         out.push_back({atom.depth, "[]", false, 0, 0});
         out.push_back({atom.depth, "every atom", false, 0, 0});
         if (atom.type == "ftyp") {
@@ -77,17 +77,17 @@ std::vector<ExpectedItem> ExpectedTree(const ReferenceReading &reading)
     return out;
 }
 
-const char *const kStopNames[] = {"cut-short",          "size-overruns", "size-64bit",
-                                  "size-too-small",     "short-header",  "type-not-printable",
-                                  "depth-limit",        "zero-terminator", "itunes-item-type"};
+const char *const kStopNames[] = {"cut-short",      "size-overruns",   "size-64bit",
+                                  "size-too-small", "short-header",    "type-not-printable",
+                                  "depth-limit",    "zero-terminator", "itunes-item-type"};
 
 void RecordStop(void *context, const AtomWalkStop *stop)
 {
     std::vector<ReferenceStop> *recordedStops = (std::vector<ReferenceStop> *)context;
     FUZZ_CHECK(stop->reason <= ATOM_WALK_ITUNES_ITEM_TYPE);
     FUZZ_CHECK(stop->offset >= stop->rangeOffset && stop->bytesLeft > 0);
-    bool note = stop->reason == ATOM_WALK_ZERO_TERMINATOR ||
-                stop->reason == ATOM_WALK_ITUNES_ITEM_TYPE;
+    bool note =
+        stop->reason == ATOM_WALK_ZERO_TERMINATOR || stop->reason == ATOM_WALK_ITUNES_ITEM_TYPE;
     recordedStops->push_back({stop->offset, kStopNames[stop->reason], note, false});
 }
 
@@ -146,7 +146,7 @@ std::vector<ExpectedItem> Flatten(const MemoryTree &tree)
 bool SameItem(const ExpectedItem &a, const ExpectedItem &b)
 {
     return a.depth == b.depth && a.text == b.text && a.hasRecord == b.hasRecord &&
-           a.payloadOffset == b.payloadOffset && a.payloadSize == b.payloadSize;
+        a.payloadOffset == b.payloadOffset && a.payloadSize == b.payloadSize;
 }
 
 // The items under node, in tree order: depth below node, the type and the
@@ -162,8 +162,8 @@ std::vector<std::string> Subtree(const MemoryTree &tree, const MemoryTreeNode *n
         std::string line = std::to_string(item->depth - node->depth) + " ";
         if (item->record != 0)
             line += std::string(item->text, 4) + " " +
-                    std::to_string(item->record->payloadOffset - atomOffset) + ":" +
-                    std::to_string(item->record->payloadSize);
+                std::to_string(item->record->payloadOffset - atomOffset) + ":" +
+                std::to_string(item->record->payloadSize);
         else
             line += item->text;
         out.push_back(line);

@@ -71,8 +71,8 @@ void OnSize(View *view)
 void EnsureCaretVisible(View *view)
 {
     int32_t requests[2];
-    int count = BinEditCaretScrollRequests(&view->state, view->clientHeight, view->bar.position,
-                                           requests);
+    int count =
+        BinEditCaretScrollRequests(&view->state, view->clientHeight, view->bar.position, requests);
     FUZZ_CHECK(count >= 0 && count <= 2);
     for (int i = 0; i < count; i++)
         SetBinEditScrollPosition(&view->bar, requests[i]);
@@ -130,8 +130,7 @@ void CheckPlan(View *view)
     int32_t cw = s.cellWidth;
     int32_t ch = s.cellHeight;
     bool fullPlan = plan.ops != plan.reserve || s.data == 0;
-    int32_t rowsInView =
-        hasCell && view->clientHeight > 0 ? (view->clientHeight + ch - 1) / ch : 0;
+    int32_t rowsInView = hasCell && view->clientHeight > 0 ? (view->clientHeight + ch - 1) / ch : 0;
     uint32_t first = (uint32_t)view->bar.position * 16u;
     int marks = 0;
     int caretMoves = 0;
@@ -235,8 +234,7 @@ void CheckPlan(View *view)
             caretShown = 0;
             showHide++;
             break;
-        default:
-            FUZZ_CHECK(false);
+        default: FUZZ_CHECK(false);
         }
     }
     FUZZ_CHECK(showHide <= 1 && caretMoves <= 1 && marks <= 2);
@@ -302,8 +300,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case 2: {  // WM_VSCROLL
             uint32_t code = in.ConsumeIntegralInRange<uint32_t>(0, 9);
             uint32_t thumb = in.ConsumeIntegral<uint16_t>();
-            int32_t target = BinEditScrollTarget(&s, view.clientHeight, view.bar.position,
-                                                 code, thumb);
+            int32_t target =
+                BinEditScrollTarget(&s, view.clientHeight, view.bar.position, code, thumb);
             FUZZ_CHECK(target >= 0 && (uint32_t)target <= (s.size >> 4));
             SetBinEditScrollPosition(&view.bar, target);
             FUZZ_CHECK(s.caret == caretBefore);
@@ -313,9 +311,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             int32_t delta = in.ConsumeIntegral<int16_t>();
             uint32_t lines = in.ConsumeBool() ? in.ConsumeIntegral<uint32_t>()
                                               : in.ConsumeIntegralInRange<uint32_t>(0, 10);
-            SetBinEditScrollPosition(&view.bar, BinEditWheelTarget(&s, view.clientHeight,
-                                                                   view.bar.position, delta,
-                                                                   lines));
+            SetBinEditScrollPosition(
+                &view.bar,
+                BinEditWheelTarget(&s, view.clientHeight, view.bar.position, delta, lines));
             break;
         }
         case 4:  // BEM_SETCARET

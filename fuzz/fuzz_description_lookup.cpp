@@ -21,8 +21,8 @@
 
 namespace {
 
-std::vector<std::string> ReferenceLookup(const char *text, bool shiftJis,
-                                         const unsigned char *atom, size_t atomLength)
+std::vector<std::string> ReferenceLookup(const char *text, bool shiftJis, const unsigned char *atom,
+                                         size_t atomLength)
 {
     std::vector<ReferenceLine> lines = ReferenceLines(text, shiftJis);
     std::vector<std::string> out;
@@ -32,8 +32,8 @@ std::vector<std::string> ReferenceLookup(const char *text, bool shiftJis,
         if (header.empty() || header[0] != '[')
             continue;
         size_t nameEnd = header.find(']', 1);
-        std::string name = header.substr(1, nameEnd == std::string::npos ? std::string::npos
-                                                                         : nameEnd - 1);
+        std::string name =
+            header.substr(1, nameEnd == std::string::npos ? std::string::npos : nameEnd - 1);
         if (4 + name.size() > atomLength)
             continue;
         if (name.compare(0, name.size(), (const char *)atom + 4, name.size()) != 0)
@@ -106,14 +106,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // Without a heap only long lines are missed: the lookup stops at the
         // first one, having inserted every item before it.
         size_t firstLong = 0;
-        while (firstLong < expected.size() && expected[firstLong].size() < DEFINITION_INDEX_LONG_LINE)
+        while (firstLong < expected.size() &&
+               expected[firstLong].size() < DEFINITION_INDEX_LONG_LINE)
             firstLong++;
         std::vector<std::string> noHeap;
         DescriptionTree noHeapTree = {&noHeap, CollectText};
         SetHeapFailureCountdown(0);
         AddAtomDescriptionsFromIndex(index, atom, &noHeapTree, (void *)0x1234, atom + atomLength);
         SetHeapFailureCountdown(-1);
-        FUZZ_CHECK(noHeap == std::vector<std::string>(expected.begin(), expected.begin() + firstLong));
+        FUZZ_CHECK(noHeap ==
+                   std::vector<std::string>(expected.begin(), expected.begin() + firstLong));
         FUZZ_CHECK(before.compare(0, before.size(), text, before.size()) == 0);
         FreeDefinitionIndex(index);
     } else {

@@ -123,7 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int32_t pressed = anySplit;
     int32_t offset = anyOffset;
     PressDivider(orientation, anyWidth, anyHeight, anyX, anyY, &pressed, &offset);
-    int32_t dragged = DragDivider(orientation, anySplit, anyOffset, anyWidth, anyHeight, anyX, anyY);
+    int32_t dragged =
+        DragDivider(orientation, anySplit, anyOffset, anyWidth, anyHeight, anyX, anyY);
     if (!known)
         FUZZ_CHECK(pressed == anySplit && offset == anyOffset && dragged == anySplit);
     return 0;

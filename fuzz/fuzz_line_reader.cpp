@@ -56,9 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         size_t terminator = (size_t)(cursor - before) - length;
         const char *t = before + length;
         FUZZ_CHECK(terminator <= 2);
-        FUZZ_CHECK(terminator == 0 ? *t == '\0'
-                   : terminator == 1 ? (*t == '\r' || *t == '\n')
-                                     : (t[0] == '\r' && t[1] == '\n'));
+        FUZZ_CHECK(terminator == 0       ? *t == '\0'
+                       : terminator == 1 ? (*t == '\r' || *t == '\n')
+                                         : (t[0] == '\r' && t[1] == '\n'));
         for (const char *p = line; *p != '\0'; p = step(p))
             FUZZ_CHECK(*p != '\r' && *p != '\n');
         HeapFreeBlock(line);

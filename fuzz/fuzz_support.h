@@ -10,13 +10,12 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#define FUZZ_CHECK(condition)                                                      \
-    do {                                                                           \
-        if (!(condition)) {                                                        \
-            fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, \
-                    #condition);                                                   \
-            abort();                                                               \
-        }                                                                          \
+#define FUZZ_CHECK(condition)                                                                   \
+    do {                                                                                        \
+        if (!(condition)) {                                                                     \
+            fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, #condition); \
+            abort();                                                                            \
+        }                                                                                       \
     } while (0)
 
 inline unsigned char *CopyToExactBlock(const uint8_t *data, size_t size)

@@ -10,7 +10,7 @@ int32_t BinEditLastRow(uint32_t size)
 int BinEditKeyHasCtrlForm(uint32_t keyCode)
 {
     return keyCode == BINEDIT_KEY_PAGE_UP || keyCode == BINEDIT_KEY_PAGE_DOWN ||
-           keyCode == BINEDIT_KEY_END || keyCode == BINEDIT_KEY_HOME;
+        keyCode == BINEDIT_KEY_END || keyCode == BINEDIT_KEY_HOME;
 }
 
 static uint32_t ClampToLastByte(uint32_t caret, uint32_t size)
@@ -25,7 +25,8 @@ void ApplyBinEditKey(BinEditState *state, uint32_t keyCode, int ctrlHeld)
     uint32_t size = state->size;
     switch (keyCode) {
     case BINEDIT_KEY_TAB:
-        state->column = state->column == BINEDIT_HEX_COLUMN ? BINEDIT_TEXT_COLUMN : BINEDIT_HEX_COLUMN;
+        state->column =
+            state->column == BINEDIT_HEX_COLUMN ? BINEDIT_TEXT_COLUMN : BINEDIT_HEX_COLUMN;
         return;
     case BINEDIT_KEY_PAGE_UP:
         caret -= ctrlHeld ? 4096u : 256u;
@@ -38,9 +39,7 @@ void ApplyBinEditKey(BinEditState *state, uint32_t keyCode, int ctrlHeld)
     case BINEDIT_KEY_END:
         caret = ctrlHeld ? size - 1 : ClampToLastByte((caret & ~15u) + 15u, size);
         break;
-    case BINEDIT_KEY_HOME:
-        caret = ctrlHeld ? 0 : caret & ~15u;
-        break;
+    case BINEDIT_KEY_HOME: caret = ctrlHeld ? 0 : caret & ~15u; break;
     case BINEDIT_KEY_LEFT:
     case BINEDIT_KEY_H:
         if ((int32_t)(caret - 1u) >= 0)
@@ -61,8 +60,7 @@ void ApplyBinEditKey(BinEditState *state, uint32_t keyCode, int ctrlHeld)
         if (caret + 16u < size)
             caret += 16u;
         break;
-    default:
-        break;
+    default: break;
     }
     state->caret = caret;
 }
@@ -137,8 +135,8 @@ int32_t BinEditWheelTarget(const BinEditState *state, int32_t clientHeight, int3
     // One screen per notch means one page step, not a multiplication by the
     // largest unsigned value.
     uint32_t lines = linesPerNotch == BINEDIT_WHEEL_PAGE_SCROLL
-                         ? (uint32_t)BinEditPageStep(state, clientHeight)
-                         : linesPerNotch;
+        ? (uint32_t)BinEditPageStep(state, clientHeight)
+        : linesPerNotch;
     uint32_t notches = (uint32_t)(delta / 120);
     return (int32_t)((uint32_t)topRow - notches * lines);
 }

@@ -13,8 +13,7 @@
 int32_t BinEditLastRow(uint32_t size);
 
 // Key codes the view answers (the platform's virtual-key codes).
-enum
-{
+enum {
     BINEDIT_KEY_TAB = 0x09,
     BINEDIT_KEY_PAGE_UP = 0x21,
     BINEDIT_KEY_PAGE_DOWN = 0x22,
@@ -42,20 +41,19 @@ void ApplyBinEditKey(BinEditState *state, uint32_t keyCode, int ctrlHeld);
 // fills the clicked byte's offset and column when the click lands on a byte,
 // 0 when it is to be ignored (header row, right of the text column, past the
 // last byte, or no cell size yet).
-struct BinEditHit
-{
+struct BinEditHit {
     uint32_t offset;
     int32_t column;
 };
-int HitTestBinEdit(const BinEditState *state, int32_t x, int32_t y, int32_t topRow, BinEditHit *hit);
+int HitTestBinEdit(const BinEditState *state, int32_t x, int32_t y, int32_t topRow,
+                   BinEditHit *hit);
 
 // About half the rows in view: (clientHeight / cellHeight - 2) / 2; 0 with
 // no cell size.
 int32_t BinEditPageStep(const BinEditState *state, int32_t clientHeight);
 
 // Scroll bar codes of WM_VSCROLL.
-enum
-{
+enum {
     BINEDIT_SCROLL_LINE_UP = 0,
     BINEDIT_SCROLL_LINE_DOWN = 1,
     BINEDIT_SCROLL_PAGE_UP = 2,

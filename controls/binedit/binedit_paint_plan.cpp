@@ -63,21 +63,21 @@ uint32_t FormatBinEditOffset(uint32_t offset, char out[8])
 
 // Marks the caret byte's cell at (x, y) in `cellColumn` (0 hex, 1 text).
 // Returns 1 when the system caret was placed there.
-static int MarkCaretCell(const BinEditPaintInput *input, BinEditPaintPlan *plan,
-                         int32_t cellColumn, int32_t x, int32_t y)
+static int MarkCaretCell(const BinEditPaintInput *input, BinEditPaintPlan *plan, int32_t cellColumn,
+                         int32_t x, int32_t y)
 {
     const BinEditState *state = input->state;
     if (cellColumn != state->column) {
-        AddRectangle(plan, BINEDIT_PAINT_XOR_BLOCK, x, y,
-                     x + state->cellWidth + 1, y + state->cellHeight + 1);
+        AddRectangle(plan, BINEDIT_PAINT_XOR_BLOCK, x, y, x + state->cellWidth + 1,
+                     y + state->cellHeight + 1);
         return 0;
     }
     if (input->focused) {
         NextOp(plan, BINEDIT_PAINT_CARET_MOVE, x, y);
         return 1;
     }
-    AddRectangle(plan, BINEDIT_PAINT_XOR_OUTLINE, x, y,
-                 x + state->cellWidth, y + state->cellHeight);
+    AddRectangle(plan, BINEDIT_PAINT_XOR_OUTLINE, x, y, x + state->cellWidth,
+                 y + state->cellHeight);
     return 0;
 }
 
@@ -137,8 +137,8 @@ void BuildBinEditPaintPlan(const BinEditPaintInput *input, BinEditPaintPlan *pla
     int32_t cellHeight = state->cellHeight;
     uint32_t labelBackground = input->focused ? BINEDIT_COLOUR_LIGHT_GREY : BINEDIT_COLOUR_WHITE;
 
-    BinEditPaintOp *header = AddText(plan, BINEDIT_HEADER_CELL * cellWidth, 0,
-                                     labelBackground, BINEDIT_COLOUR_BLACK);
+    BinEditPaintOp *header =
+        AddText(plan, BINEDIT_HEADER_CELL * cellWidth, 0, labelBackground, BINEDIT_COLOUR_BLACK);
     if (header) {
         header->text = BinEditHeaderText;
         header->length = BINEDIT_HEADER_LENGTH;
@@ -162,8 +162,8 @@ void BuildBinEditPaintPlan(const BinEditPaintInput *input, BinEditPaintPlan *pla
         uint32_t rowOffset = first + 16u * (uint32_t)r;
         uint32_t inRow = remaining < 16u ? remaining : 16u;
 
-        BinEditPaintOp *offset = AddText(plan, BINEDIT_OFFSET_CELL * cellWidth, y,
-                                         labelBackground, BINEDIT_COLOUR_BLACK);
+        BinEditPaintOp *offset = AddText(plan, BINEDIT_OFFSET_CELL * cellWidth, y, labelBackground,
+                                         BINEDIT_COLOUR_BLACK);
         if (offset)
             offset->length = FormatBinEditOffset(rowOffset, offset->chars);
 
@@ -186,7 +186,8 @@ void BuildBinEditPaintPlan(const BinEditPaintInput *input, BinEditPaintPlan *pla
         for (uint32_t i = 0; i < inRow; i++) {
             unsigned char byte = state->data[rowOffset + i];
             int32_t x = BinEditTextCell(i) * cellWidth;
-            BinEditPaintOp *text = AddText(plan, x, y, input->windowColour, input->windowTextColour);
+            BinEditPaintOp *text =
+                AddText(plan, x, y, input->windowColour, input->windowTextColour);
             if (text) {
                 text->chars[0] = byte >= 0x20 && byte <= 0x7E ? (char)byte : '.';
                 text->length = 1;

@@ -15,8 +15,7 @@
 extern const char BinEditHeaderText[];
 enum { BINEDIT_HEADER_LENGTH = 65 };
 
-enum BinEditPaintOpKind
-{
+enum BinEditPaintOpKind {
     // Rectangle(left, top, right, bottom) with the window colour's system
     // brush and no pen: fills the client area.
     BINEDIT_PAINT_FILL,
@@ -35,8 +34,7 @@ enum BinEditPaintOpKind
     BINEDIT_PAINT_CARET_HIDE
 };
 
-struct BinEditPaintOp
-{
+struct BinEditPaintOp {
     int32_t kind;
     int32_t left;
     int32_t top;
@@ -61,8 +59,7 @@ static inline const char *BinEditPaintOpText(const BinEditPaintOp *op)
 uint32_t FormatBinEditOffset(uint32_t offset, char out[8]);
 
 // Everything a paint depends on.
-struct BinEditPaintInput
-{
+struct BinEditPaintInput {
     const BinEditState *state;
     int32_t clientWidth;
     int32_t clientHeight;
@@ -78,8 +75,7 @@ struct BinEditPaintInput
 
 // A plan: `ops` holds `count` operations (room for `capacity`), and
 // `caretShown` is the state's caretShown after they have been carried out.
-struct BinEditPaintPlan
-{
+struct BinEditPaintPlan {
     BinEditPaintOp *ops;
     uint32_t count;
     uint32_t capacity;

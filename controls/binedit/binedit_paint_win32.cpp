@@ -26,21 +26,11 @@ void ReplayBinEditPaintPlan(HWND window, HDC dc, HFONT font, const BinEditPaintP
             SetTextColor(dc, (COLORREF)op->foreground);
             TextOutA(dc, op->left, op->top, BinEditPaintOpText(op), (int)op->length);
             break;
-        case BINEDIT_PAINT_XOR_OUTLINE:
-            DrawXorRectangle(dc, op, WHITE_PEN, NULL_BRUSH);
-            break;
-        case BINEDIT_PAINT_XOR_BLOCK:
-            DrawXorRectangle(dc, op, NULL_PEN, WHITE_BRUSH);
-            break;
-        case BINEDIT_PAINT_CARET_MOVE:
-            SetCaretPos(op->left, op->top);
-            break;
-        case BINEDIT_PAINT_CARET_SHOW:
-            ShowCaret(window);
-            break;
-        case BINEDIT_PAINT_CARET_HIDE:
-            HideCaret(window);
-            break;
+        case BINEDIT_PAINT_XOR_OUTLINE: DrawXorRectangle(dc, op, WHITE_PEN, NULL_BRUSH); break;
+        case BINEDIT_PAINT_XOR_BLOCK: DrawXorRectangle(dc, op, NULL_PEN, WHITE_BRUSH); break;
+        case BINEDIT_PAINT_CARET_MOVE: SetCaretPos(op->left, op->top); break;
+        case BINEDIT_PAINT_CARET_SHOW: ShowCaret(window); break;
+        case BINEDIT_PAINT_CARET_HIDE: HideCaret(window); break;
         }
     }
 }

@@ -3,8 +3,7 @@
 
 // One per binary view window, its address in the window's slot 0. Every
 // field is zero when the window is created.
-struct BinEditState
-{
+struct BinEditState {
     unsigned char *data;  // private copy of the bytes shown, or null
     uint32_t size;        // bytes in data; 0 exactly when data is null
     uint32_t caret;       // offset of the caret byte from data[0]
@@ -18,8 +17,7 @@ struct BinEditState
 // The character grid. Cell column k starts at x = k * cellWidth; the header
 // is screen row 0 and the data row in screen position r starts at
 // y = (r + 1) * cellHeight. Data row R holds the bytes 16R to 16R + 15.
-enum
-{
+enum {
     BINEDIT_BYTES_PER_ROW = 16,
     BINEDIT_OFFSET_CELL = 0,       // six hex digits (up to eight from 16 MiB on)
     BINEDIT_HEX_FIRST_CELL = 8,    // byte i at 8 + 3i and 9 + 3i
@@ -30,9 +28,18 @@ enum
     BINEDIT_TEXT_COLUMN = 1
 };
 
-static inline uint32_t BinEditRowOfOffset(uint32_t offset) { return offset >> 4; }
-static inline int32_t BinEditHexCell(uint32_t byteInRow) { return BINEDIT_HEX_FIRST_CELL + 3 * (int32_t)byteInRow; }
-static inline int32_t BinEditTextCell(uint32_t byteInRow) { return BINEDIT_TEXT_FIRST_CELL + (int32_t)byteInRow; }
+static inline uint32_t BinEditRowOfOffset(uint32_t offset)
+{
+    return offset >> 4;
+}
+static inline int32_t BinEditHexCell(uint32_t byteInRow)
+{
+    return BINEDIT_HEX_FIRST_CELL + 3 * (int32_t)byteInRow;
+}
+static inline int32_t BinEditTextCell(uint32_t byteInRow)
+{
+    return BINEDIT_TEXT_FIRST_CELL + (int32_t)byteInRow;
+}
 
 // Before the first WM_SETFONT the cell is 0 x 0, and nothing may divide by it.
 static inline int BinEditHasCell(const BinEditState *state)

@@ -142,8 +142,8 @@ static void OnVScroll(HWND window, BinEditState *state, WPARAM wParam)
     uint32_t thumb = 0;
     if (code == SB_THUMBPOSITION || code == SB_THUMBTRACK)
         thumb = ThumbPosition(window, wParam);
-    int32_t target = BinEditScrollTarget(state, ClientHeight(window),
-                                         GetScrollPos(window, SB_VERT), code, thumb);
+    int32_t target = BinEditScrollTarget(state, ClientHeight(window), GetScrollPos(window, SB_VERT),
+                                         code, thumb);
     SetScrollPos(window, SB_VERT, target, TRUE);
     InvalidateWhole(window);
 }
@@ -153,8 +153,8 @@ static void OnMouseWheel(HWND window, BinEditState *state, WPARAM wParam)
     UINT lines = 3;
     SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
     int32_t delta = (int16_t)HIWORD(wParam);
-    int32_t target = BinEditWheelTarget(state, ClientHeight(window),
-                                        GetScrollPos(window, SB_VERT), delta, lines);
+    int32_t target = BinEditWheelTarget(state, ClientHeight(window), GetScrollPos(window, SB_VERT),
+                                        delta, lines);
     SetScrollPos(window, SB_VERT, target, TRUE);
     InvalidateWhole(window);
 }
@@ -203,6 +203,4 @@ int RegisterBinEditClass(void)
                                 LoadCursorA(NULL, (LPCSTR)IDC_ARROW), NULL);
 }
 
-void UnregisterBinEditClass(void)
-{
-}
+void UnregisterBinEditClass(void) {}

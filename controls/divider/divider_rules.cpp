@@ -22,8 +22,8 @@ static PaneRect MakePaneRect(int32_t x, int32_t y, int32_t width, int32_t height
     return rect;
 }
 
-PanePlacement PlaceDividerPanes(uint32_t orientation, int32_t splitPos,
-                                int32_t width, int32_t height)
+PanePlacement PlaceDividerPanes(uint32_t orientation, int32_t splitPos, int32_t width,
+                                int32_t height)
 {
     PanePlacement placement;
     placement.placed = 0;
@@ -48,8 +48,8 @@ PanePlacement PlaceDividerPanes(uint32_t orientation, int32_t splitPos,
     return placement;
 }
 
-void PressDivider(uint32_t orientation, int32_t width, int32_t height,
-                  int32_t x, int32_t y, int32_t *splitPos, int32_t *dragOffset)
+void PressDivider(uint32_t orientation, int32_t width, int32_t height, int32_t x, int32_t y,
+                  int32_t *splitPos, int32_t *dragOffset)
 {
     int32_t extent;
     int32_t pointer;
@@ -67,8 +67,8 @@ void PressDivider(uint32_t orientation, int32_t width, int32_t height,
     *dragOffset = WrapSub(pointer, *splitPos);
 }
 
-int32_t DragDivider(uint32_t orientation, int32_t splitPos, int32_t dragOffset,
-                    int32_t width, int32_t height, int32_t x, int32_t y)
+int32_t DragDivider(uint32_t orientation, int32_t splitPos, int32_t dragOffset, int32_t width,
+                    int32_t height, int32_t x, int32_t y)
 {
     int32_t p;
     int32_t extent;

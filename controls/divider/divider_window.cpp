@@ -83,8 +83,8 @@ static void OnMouseMove(HWND window, DividerState *state, int32_t x, int32_t y)
     int32_t width;
     int32_t height;
     GetClientExtents(window, &width, &height);
-    state->splitPos = DragDivider(state->orientation, state->splitPos, state->dragOffset, width,
-                                  height, x, y);
+    state->splitPos =
+        DragDivider(state->orientation, state->splitPos, state->dragOffset, width, height, x, y);
     LayoutDividerPanes(window, state);
 }
 
@@ -115,9 +115,7 @@ LRESULT CALLBACK DividerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
     // failed) the messages that need it answer 0.
     DividerState *state = GetDividerState(window);
     switch (message) {
-    case WM_DESTROY:
-        OnDestroy(window, state);
-        break;
+    case WM_DESTROY: OnDestroy(window, state); break;
     case WM_NOTIFY:
     case WM_KEYDOWN:
     case WM_KEYUP:
@@ -141,9 +139,7 @@ LRESULT CALLBACK DividerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         OnLButtonDown(window, state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         break;
-    case WM_LBUTTONUP:
-        ReleaseCapture();
-        break;
+    case WM_LBUTTONUP: ReleaseCapture(); break;
     case DVM_PANE: {
         unsigned operation = HIWORD(wParam);
         unsigned index = LOWORD(wParam);

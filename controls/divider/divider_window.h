@@ -19,8 +19,7 @@
     ((WPARAM)(((DWORD)(WORD)(operation) << 16) | (WORD)(index)))
 
 // One per divider window, its address in the window's slot 0.
-struct DividerState
-{
+struct DividerState {
     uint32_t orientation;
     HWND pane[2];
     int32_t splitPos;

@@ -55,9 +55,15 @@ std::vector<std::string> ReadLines(const std::string &text)
     return lines;
 }
 
-bool IsPrintable(unsigned char byte) { return byte >= 0x20 && byte <= 0x7E; }
+bool IsPrintable(unsigned char byte)
+{
+    return byte >= 0x20 && byte <= 0x7E;
+}
 
-std::string Where(size_t index) { return "line " + std::to_string(index + 1) + ": "; }
+std::string Where(size_t index)
+{
+    return "line " + std::to_string(index + 1) + ": ";
+}
 
 // The section name of a header line: the bytes after "[" up to the first "]".
 std::string SectionName(const std::string &header)
@@ -73,7 +79,7 @@ std::vector<std::string> CheckDefinitionLines(const std::vector<std::string> &li
     std::map<std::string, size_t> firstHeaderLine;
     bool seenHeader = false;
     bool seenGroup = false;
-    bool inBody = false;      // after a header, before the empty line that ends it
+    bool inBody = false;  // after a header, before the empty line that ends it
     size_t bodyLines = 0;
     size_t headerIndex = 0;
 
@@ -81,7 +87,8 @@ std::vector<std::string> CheckDefinitionLines(const std::vector<std::string> &li
         if (inBody && bodyLines == 0)
             problems.push_back(Where(headerIndex) + "section has no description line");
         if (inBody && bodyLines > maximumBodyLines)
-            problems.push_back(Where(headerIndex) + "section has more than three description lines");
+            problems.push_back(Where(headerIndex) +
+                               "section has more than three description lines");
         inBody = false;
     };
 
@@ -121,7 +128,8 @@ std::vector<std::string> CheckDefinitionLines(const std::vector<std::string> &li
 
         // A header line.
         if (inBody)
-            problems.push_back(Where(i) + "\"[\" line right under a description line: "
+            problems.push_back(Where(i) +
+                               "\"[\" line right under a description line: "
                                "a description starting with \"[\", or a missing empty line");
         endSection();
         if (!seenGroup && !seenHeader)
@@ -191,20 +199,29 @@ TEST(AtomDefChecks, EachFaultInAFixtureIsReported)
         size_t count;          // how many messages in all
     };
     const Case cases[] = {
-        {"non-ASCII byte in a body", "Group: G.\n\n[moov] Movie Box\nIn caf\xE9.\n\n", "byte 0xE9", 1},
+        {"non-ASCII byte in a body", "Group: G.\n\n[moov] Movie Box\nIn caf\xE9.\n\n", "byte 0xE9",
+         1},
         {"tab in a body", "Group: G.\n\n[moov] Movie Box\nA\tB\n\n", "byte 0x09", 1},
-        {"name with a byte no type has", "Group: G.\n\n[\xA9nam] Title\nText.\n\n", "can never match", 2},
-        {"name with a control byte", "Group: G.\n\n[mo\x01v] Movie\nText.\n\n", "can never match", 2},
-        {"duplicate section", "Group: G.\n\n[moov] A\nx\n\n[trak] B\ny\n\n[moov] C\nz\n\n", "repeats the one on line 3", 1},
-        {"duplicate longer name", "Group: G.\n\n[ftypisom] A\nx\n\n[ftypisom] B\ny\n\n", "repeats the one on line 3", 1},
-        {"body line starting with [", "Group: G.\n\n[moov] Movie Box\nHolds tracks.\n[trak] is its child.\n\n",
+        {"name with a byte no type has", "Group: G.\n\n[\xA9nam] Title\nText.\n\n",
+         "can never match", 2},
+        {"name with a control byte", "Group: G.\n\n[mo\x01v] Movie\nText.\n\n", "can never match",
+         2},
+        {"duplicate section", "Group: G.\n\n[moov] A\nx\n\n[trak] B\ny\n\n[moov] C\nz\n\n",
+         "repeats the one on line 3", 1},
+        {"duplicate longer name", "Group: G.\n\n[ftypisom] A\nx\n\n[ftypisom] B\ny\n\n",
+         "repeats the one on line 3", 1},
+        {"body line starting with [",
+         "Group: G.\n\n[moov] Movie Box\nHolds tracks.\n[trak] is its child.\n\n",
          "right under a description line", 2},
         {"missing empty line between sections", "Group: G.\n\n[moov] A\nx\n[trak] B\ny\n\n",
          "right under a description line", 1},
-        {"header without description", "Group: G.\n\n[moov] Movie Box\n\n[trak] B\ny\n\n", "no description line", 1},
-        {"header at the end of the text", "Group: G.\n\n[moov] A\nx\n\n[trak] B\n", "no description line", 1},
+        {"header without description", "Group: G.\n\n[moov] Movie Box\n\n[trak] B\ny\n\n",
+         "no description line", 1},
+        {"header at the end of the text", "Group: G.\n\n[moov] A\nx\n\n[trak] B\n",
+         "no description line", 1},
         {"four description lines", "Group: G.\n\n[moov] A\n1\n2\n3\n4\n\n", "more than three", 1},
-        {"stray text after a section", "Group: G.\n\n[moov] A\nx\n\nforgotten\n\n", "never shown", 1},
+        {"stray text after a section", "Group: G.\n\n[moov] A\nx\n\nforgotten\n\n", "never shown",
+         1},
         {"no closing bracket", "Group: G.\n\n[moov Movie Box\nx\n\n", "no closing", 1},
         {"no title", "Group: G.\n\n[moov]\nx\n\n", "no title", 1},
         {"empty name", "Group: G.\n\n[] All\nx\n\n", "matches every atom", 1},
@@ -220,7 +237,8 @@ TEST(AtomDefChecks, EachFaultInAFixtureIsReported)
     for (const Case &c : cases) {
         std::vector<std::string> problems = CheckDefinitionLines(ReadLines(c.text));
         EXPECT_EQ(problems.size(), c.count) << c.what << "\n" << Joined(problems);
-        EXPECT_NE(Joined(problems).find(c.expected), std::string::npos) << c.what << "\n" << Joined(problems);
+        EXPECT_NE(Joined(problems).find(c.expected), std::string::npos) << c.what << "\n"
+                                                                        << Joined(problems);
     }
 }
 
@@ -233,7 +251,8 @@ TEST(AtomDefChecks, AFileFollowingTheConventionPasses)
         "Group: Codes with blanks.\n\n[url ] Data Entry URL Box\nA type with a blank.\n\n"
         "[.10] Text\nPrefix of three.\n\n",
         // The longest line allowed.
-        "Group: G.\n\n[moov] A\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+        "Group: G.\n\n[moov] "
+        "A\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
         "xxxxxxxxxxxxxxxxxxxxxxxx\n\n",
     };
     for (const char *text : texts)
@@ -278,24 +297,27 @@ TEST_F(ShippedAtomDef, DescribesTheBoxesEveryViewerMeets)
         if (!line.empty() && line[0] == '[')
             names.insert(SectionName(line));
     const char *required[] = {
-        "ftyp", "moov", "mvhd", "trak", "tkhd", "edts", "elst", "mdia", "mdhd", "hdlr",
-        "minf", "vmhd", "smhd", "dinf", "dref", "url ", "stbl", "stsd", "stts", "ctts",
-        "stsc", "stsz", "stco", "co64", "stss", "sdtp", "sbgp", "sgpd", "subs", "mdat",
-        "free", "skip", "udta", "meta", "trgr", "tref",
-        "moof", "mfhd", "traf", "tfhd", "tfdt", "trun", "mfra", "tfra", "mfro", "mvex",
-        "trex", "sidx", "ssix", "prft", "emsg", "styp",
-        "iinf", "infe", "iloc", "iref", "pitm", "iprp", "ipco", "ipma", "idat", "grpl",
-        "pssh", "tenc", "senc", "saio", "saiz", "schm", "schi", "sinf", "frma",
-        "esds", "iods", "avc1", "avcC", "hvc1", "hev1", "hvcC", "vvc1", "vvcC", "av01",
-        "av1C", "vp09", "vpcC", "btrt", "pasp", "colr", "clap", "mp4a", "mp4v",
-        "s263", "d263", "samr", "damr", "sevc", "sqcp", "titl", "dscp", "perf", "auth",
-        "gnre", "albm", "yrrc", "loci", "kywd", "rtng", "clsf",
-        "wide", "tmcd", "gmhd", "gmin", "load", "clip", "ctab", "tapt", "keys", "ilst",
-        "trkn", "disk", "covr", "data", "mean", "name", "----",
-        "ispe", "pixi", "irot", "imir", "auxC",
-        "roll", "mhlr", "dhlr",
-        "ftypisom", "ftypmp41", "ftypmp42", "ftyp3gp4", "ftyp3g2a", "ftypqt  ",
-        "ftypM4A ", "ftypM4V ", "ftypheic", "ftypmif1", "ftypavif",
+        "ftyp",     "moov",     "mvhd",     "trak",     "tkhd",     "edts",     "elst",
+        "mdia",     "mdhd",     "hdlr",     "minf",     "vmhd",     "smhd",     "dinf",
+        "dref",     "url ",     "stbl",     "stsd",     "stts",     "ctts",     "stsc",
+        "stsz",     "stco",     "co64",     "stss",     "sdtp",     "sbgp",     "sgpd",
+        "subs",     "mdat",     "free",     "skip",     "udta",     "meta",     "trgr",
+        "tref",     "moof",     "mfhd",     "traf",     "tfhd",     "tfdt",     "trun",
+        "mfra",     "tfra",     "mfro",     "mvex",     "trex",     "sidx",     "ssix",
+        "prft",     "emsg",     "styp",     "iinf",     "infe",     "iloc",     "iref",
+        "pitm",     "iprp",     "ipco",     "ipma",     "idat",     "grpl",     "pssh",
+        "tenc",     "senc",     "saio",     "saiz",     "schm",     "schi",     "sinf",
+        "frma",     "esds",     "iods",     "avc1",     "avcC",     "hvc1",     "hev1",
+        "hvcC",     "vvc1",     "vvcC",     "av01",     "av1C",     "vp09",     "vpcC",
+        "btrt",     "pasp",     "colr",     "clap",     "mp4a",     "mp4v",     "s263",
+        "d263",     "samr",     "damr",     "sevc",     "sqcp",     "titl",     "dscp",
+        "perf",     "auth",     "gnre",     "albm",     "yrrc",     "loci",     "kywd",
+        "rtng",     "clsf",     "wide",     "tmcd",     "gmhd",     "gmin",     "load",
+        "clip",     "ctab",     "tapt",     "keys",     "ilst",     "trkn",     "disk",
+        "covr",     "data",     "mean",     "name",     "----",     "ispe",     "pixi",
+        "irot",     "imir",     "auxC",     "roll",     "mhlr",     "dhlr",     "ftypisom",
+        "ftypmp41", "ftypmp42", "ftyp3gp4", "ftyp3g2a", "ftypqt  ", "ftypM4A ", "ftypM4V ",
+        "ftypheic", "ftypmif1", "ftypavif",
     };
     for (const char *name : required)
         EXPECT_EQ(names.count(name), 1u) << "[" << name << "] missing from " << path;
@@ -344,22 +366,23 @@ std::string DecodeRegistryCode(const std::string &written)
 
 // Lines "file code" or "file code reason..."; "#" lines and empty lines are
 // comments. A line without a code is reported.
-bool ParseCodeLine(const std::string &line, std::string *file, std::string *code,
-                   std::string *rest)
+bool ParseCodeLine(const std::string &line, std::string *file, std::string *code, std::string *rest)
 {
     size_t first = line.find(' ');
     if (first == std::string::npos || first == 0)
         return false;
     size_t second = line.find(' ', first + 1);
     *file = line.substr(0, first);
-    *code = DecodeRegistryCode(line.substr(first + 1, second == std::string::npos
-                                                          ? std::string::npos
-                                                          : second - first - 1));
+    *code = DecodeRegistryCode(line.substr(
+        first + 1, second == std::string::npos ? std::string::npos : second - first - 1));
     *rest = second == std::string::npos ? "" : line.substr(second + 1);
     return !code->empty();
 }
 
-bool IsCommentLine(const std::string &line) { return line.empty() || line[0] == '#'; }
+bool IsCommentLine(const std::string &line)
+{
+    return line.empty() || line[0] == '#';
+}
 
 std::vector<RegistryCode> ParseRegistryCodes(const std::vector<std::string> &lines,
                                              std::vector<std::string> *problems)
@@ -425,7 +448,9 @@ Coverage CheckRegistryCoverage(const std::set<std::string> &sections,
         bool described = sections.count(SectionFor(code)) != 0;
         (brand ? c.brandCodes : entry ? c.entryCodes : c.boxCodes).insert(code.code);
         if (described)
-            (brand ? c.brandDescribed : entry ? c.entryDescribed : c.boxDescribed)
+            (brand       ? c.brandDescribed
+                 : entry ? c.entryDescribed
+                         : c.boxDescribed)
                 .insert(code.code);
         if (!described && leftOutKeys.count(key) == 0 && reported.insert(key).second)
             c.problems.push_back(key + ": neither described nor listed as left out");
@@ -454,30 +479,42 @@ TEST(RegistryCoverage, EachGapInAFixtureIsReported)
     const std::set<std::string> sections = {"moov", "url ", "ftypisom", "tref"};
     struct Case {
         const char *what;
-        std::vector<std::string> codes;    // registry list lines
-        std::vector<std::string> leftOut;  // left-out list lines
-        std::vector<std::string> expected; // the problems, in order
+        std::vector<std::string> codes;     // registry list lines
+        std::vector<std::string> leftOut;   // left-out list lines
+        std::vector<std::string> expected;  // the problems, in order
     };
     const Case cases[] = {
         {"all described, blank written as $20",
-         {"boxes moov", "boxes url$20", "brands isom"}, {}, {}},
-        {"a box code that no section names", {"boxes moov", "boxes trak"}, {},
+         {"boxes moov", "boxes url$20", "brands isom"},
+         {},
+         {}},
+        {"a box code that no section names",
+         {"boxes moov", "boxes trak"},
+         {},
          {"boxes trak: neither described nor listed as left out"}},
-        {"a brand is looked up as ftyp plus the brand", {"brands isom", "brands mp42"}, {},
+        {"a brand is looked up as ftyp plus the brand",
+         {"brands isom", "brands mp42"},
+         {},
          {"brands mp42: neither described nor listed as left out"}},
-        {"a brand code named like a box is not a brand section", {"brands moov"}, {},
+        {"a brand code named like a box is not a brand section",
+         {"brands moov"},
+         {},
          {"brands moov: neither described nor listed as left out"}},
         {"left out with its reason", {"boxes trak"}, {"boxes trak not met in files"}, {}},
-        {"left out from another file does not count", {"boxes trak"},
+        {"left out from another file does not count",
+         {"boxes trak"},
          {"sample-groups trak some reason"},
          {"boxes trak: neither described nor listed as left out",
           "sample-groups trak: listed as left out but not a code of the registry list"}},
-        {"left out but described after all", {"boxes moov"}, {"boxes moov stale"},
+        {"left out but described after all",
+         {"boxes moov"},
+         {"boxes moov stale"},
          {"boxes moov: listed as left out but described"}},
-        {"a code listed twice is reported once", {"boxes trak", "boxes trak"}, {},
+        {"a code listed twice is reported once",
+         {"boxes trak", "boxes trak"},
+         {},
          {"boxes trak: neither described nor listed as left out"}},
-        {"one code in two files, described once", {"boxes tref", "track-references tref"},
-         {}, {}},
+        {"one code in two files, described once", {"boxes tref", "track-references tref"}, {}, {}},
     };
     for (const Case &c : cases) {
         std::vector<std::string> problems;
@@ -495,10 +532,11 @@ TEST(RegistryCoverage, MalformedListLinesAreReported)
     std::vector<RegistryCode> codes =
         ParseRegistryCodes({"# comment", "", "boxes", "boxes moov extra", "boxes moov"}, &problems);
     std::vector<LeftOutCode> leftOut = ParseLeftOutCodes({"boxes trak", "trak"}, &problems);
-    EXPECT_EQ(Joined(problems), "registry list line 3: not \"file code\"\n"
-                                "registry list line 4: not \"file code\"\n"
-                                "left-out list line 1: trak has no reason\n"
-                                "left-out list line 2: not \"file code reason\"\n");
+    EXPECT_EQ(Joined(problems),
+              "registry list line 3: not \"file code\"\n"
+              "registry list line 4: not \"file code\"\n"
+              "left-out list line 1: trak has no reason\n"
+              "left-out list line 2: not \"file code reason\"\n");
     ASSERT_EQ(codes.size(), 1u);
     EXPECT_EQ(codes[0].code, "moov");
     EXPECT_TRUE(leftOut.empty());
@@ -511,9 +549,8 @@ TEST(RegistryCoverage, CountsDistinctCodesAgainstTheMarks)
         {"boxes moov", "track-references moov", "boxes trak", "brands isom", "brands mp42",
          "sample-entries avc1", "sample-entries-qt avc1", "sample-entries-qt rpza"},
         &problems);
-    std::vector<LeftOutCode> leftOut =
-        ParseLeftOutCodes({"boxes trak reason", "brands mp42 reason",
-                           "sample-entries-qt rpza reason"}, &problems);
+    std::vector<LeftOutCode> leftOut = ParseLeftOutCodes(
+        {"boxes trak reason", "brands mp42 reason", "sample-entries-qt rpza reason"}, &problems);
     Coverage c = CheckRegistryCoverage({"moov", "ftypisom", "avc1"}, codes, leftOut);
     EXPECT_EQ(Joined(problems) + Joined(c.problems), "");
     EXPECT_EQ(c.boxCodes.size(), 2u);
@@ -562,12 +599,11 @@ TEST_F(ShippedAtomDef, DescribesTheRegistryCodesOrNamesThoseLeftOut)
         << c.boxDescribed.size() << " of " << c.boxCodes.size() << " box-family codes";
     EXPECT_GE((double)c.brandDescribed.size(), kCoverageMark * (double)c.brandCodes.size())
         << c.brandDescribed.size() << " of " << c.brandCodes.size() << " brands";
-    std::string summary = "atom.def describes " + std::to_string(c.boxDescribed.size()) +
-                          " of " + std::to_string(c.boxCodes.size()) + " box-family codes, " +
-                          std::to_string(c.brandDescribed.size()) + " of " +
-                          std::to_string(c.brandCodes.size()) + " brands and " +
-                          std::to_string(c.entryDescribed.size()) + " of " +
-                          std::to_string(c.entryCodes.size()) + " sample entry types";
+    std::string summary = "atom.def describes " + std::to_string(c.boxDescribed.size()) + " of " +
+        std::to_string(c.boxCodes.size()) + " box-family codes, " +
+        std::to_string(c.brandDescribed.size()) + " of " + std::to_string(c.brandCodes.size()) +
+        " brands and " + std::to_string(c.entryDescribed.size()) + " of " +
+        std::to_string(c.entryCodes.size()) + " sample entry types";
     printf("%s\n", summary.c_str());
 }
 

@@ -116,7 +116,8 @@ TEST(HostileAtomFile, AMillionSiblingsComeInFileOrder)
     FakeFile file;
     file.content.reserve(8u * count);
     for (uint32_t i = 0; i < count; i++)
-        AppendBigEndian32(file.content, 8), file.content.insert(file.content.end(), {'f', 'r', 'e', 'e'});
+        AppendBigEndian32(file.content, 8),
+            file.content.insert(file.content.end(), {'f', 'r', 'e', 'e'});
     ScopedMemoryTree tree;
     ASSERT_EQ(LoadAtomFileIntoTree(&tree.tree.service, &file.service, "wide"), ATOM_FILE_LOADED);
     uint32_t i = 0;
@@ -152,10 +153,13 @@ TEST(HostileAtomFile, TheSampleCutAtEveryByte)
     ASSERT_EQ(LoadAtomFileIntoTree(&full.tree.service, &whole.service, "s"), ATOM_FILE_LOADED);
     ASSERT_GT(CheckTree(full.tree), 40u);
     // Atoms of the whole file, with where each ends.
-    struct Whole { std::string line; uint32_t end; };
+    struct Whole {
+        std::string line;
+        uint32_t end;
+    };
     std::vector<Whole> atoms;
-    for (const MemoryTreeNode *node = NextMemoryTreeNode(&full.tree, full.tree.firstTop);
-         node != 0; node = NextMemoryTreeNode(&full.tree, node))
+    for (const MemoryTreeNode *node = NextMemoryTreeNode(&full.tree, full.tree.firstTop); node != 0;
+         node = NextMemoryTreeNode(&full.tree, node))
         atoms.push_back({std::to_string(node->depth) + " " + node->text,
                          node->record->payloadOffset + node->record->payloadSize});
 
@@ -183,10 +187,11 @@ TEST(HostileAtomFile, TheSampleCutAtEveryByte)
 // moov > trak > mdia > hdlr, each followed by a sibling, and a free atom
 // at the end of the file.
 const Bytes nestedFile = Join({
-    Atom("moov", Join({Atom("trak", Join({Atom("mdia", Join({Atom("hdlr", Raw({0, 0, 0, 0})),
-                                                             Atom("minf")})),
-                                         Atom("tref")})),
-                      Atom("udta")})),
+    Atom("moov",
+         Join({Atom("trak",
+                    Join({Atom("mdia", Join({Atom("hdlr", Raw({0, 0, 0, 0})), Atom("minf")})),
+                          Atom("tref")})),
+               Atom("udta")})),
     Atom("free", Raw({1, 2, 3})),
 });
 // Offsets of the size fields of moov, trak, mdia and hdlr.
@@ -197,8 +202,8 @@ TEST(HostileAtomFile, BrokenSizeFieldsAtEveryLevel)
     NoDefinitions none;
     for (uint32_t level = 0; level < 4; level++) {
         const uint32_t at = levelOffsets[level];
-        const uint32_t values[] = {0, 1, 2, 3, 4, 5, 6, 7, 0x7FFFFFFFu, 0xFFFFFFFFu,
-                                   (uint32_t)nestedFile.size() - at + 1};
+        const uint32_t values[] = {
+            0, 1, 2, 3, 4, 5, 6, 7, 0x7FFFFFFFu, 0xFFFFFFFFu, (uint32_t)nestedFile.size() - at + 1};
         for (uint32_t value : values) {
             SCOPED_TRACE("level " + std::to_string(level) + " size " + std::to_string(value));
             FakeFile file;
@@ -219,7 +224,7 @@ TEST(HostileAtomFile, BrokenSizeFieldsAtEveryLevel)
             snprintf(label, sizeof label, "(+0x%08X:", at);
             size_t index = level;
             bool shown = lines.size() > index && lines[index].find(label) != std::string::npos &&
-                         lines[index][0] == (char)('1' + level);
+                lines[index][0] == (char)('1' + level);
             if (value >= 1 && value <= 7) {
                 // No trustworthy range: the atom and the rest of its range go.
                 EXPECT_FALSE(shown);
@@ -275,14 +280,16 @@ TEST(HostileAtomFile, SixtyFourBitSizeAtomEndsItsRange)
 TEST(HostileAtomFile, NonPrintableTypeMidRangeEndsThatRangeOnly)
 {
     NoDefinitions none;
-    const unsigned char badTypes[][4] = {{'m', 'o', 0x7F, 'v'}, {0x1F, 'a', 'b', 'c'},
-                                         {'a', 'b', 'c', 0x80}, {0xFF, 0xFF, 0xFF, 0xFF}};
+    const unsigned char badTypes[][4] = {{'m', 'o', 0x7F, 'v'},
+                                         {0x1F, 'a', 'b', 'c'},
+                                         {'a', 'b', 'c', 0x80},
+                                         {0xFF, 0xFF, 0xFF, 0xFF}};
     for (const auto &bad : badTypes) {
         Bytes broken = AtomWithSize(8, "xxxx");
         for (int i = 0; i < 4; i++)
             broken[4 + i] = bad[i];
-        EXPECT_EQ(LoadAndDump(Join({Atom("moov", Join({Atom("mvhd"), broken, Atom("trak")})),
-                                    Atom("free")})),
+        EXPECT_EQ(LoadAndDump(Join(
+                      {Atom("moov", Join({Atom("mvhd"), broken, Atom("trak")})), Atom("free")})),
                   "f\n"
                   "  moov (+0x00000000:24[0x18])\n"
                   "    mvhd (+0x00000008:0[0x0])\n"

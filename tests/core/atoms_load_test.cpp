@@ -12,11 +12,10 @@
 namespace {
 
 const Bytes smallFile = Join({Atom("ftyp", Raw({'i', 's', 'o', 'm'})), Atom("moov", Atom("mvhd"))});
-const char smallDump[] =
-    "a.mp4\n"
-    "  ftyp (+0x00000000:4[0x4])\n"
-    "  moov (+0x0000000C:8[0x8])\n"
-    "    mvhd (+0x00000014:0[0x0])\n";
+const char smallDump[] = "a.mp4\n"
+                         "  ftyp (+0x00000000:4[0x4])\n"
+                         "  moov (+0x0000000C:8[0x8])\n"
+                         "    mvhd (+0x00000014:0[0x0])\n";
 
 TEST(AtomFileLoad, RootItemIsThePathAndOwnsTheBuffer)
 {
@@ -105,8 +104,8 @@ TEST(AtomFileLoad, FailuresAfterTheOpenLeaveTheTreeEmpty)
 TEST(AtomFileLoad, ShortReadShowsAndWalksOnlyTheBytesRead)
 {
     FakeFile file;
-    file.content = Join({Atom("ftyp", Raw({'i', 's', 'o', 'm'})), Atom("moov", Atom("mvhd", Bytes(8, 0))),
-                         Atom("free")});
+    file.content = Join({Atom("ftyp", Raw({'i', 's', 'o', 'm'})),
+                         Atom("moov", Atom("mvhd", Bytes(8, 0))), Atom("free")});
     // The read stops inside mvhd: moov and mvhd are clamped to what arrived,
     // free never arrived.
     file.readLimit = 26;
@@ -129,7 +128,8 @@ TEST(AtomFileLoad, ShortReadShowsAndWalksOnlyTheBytesRead)
 TEST(AtomFileLoad, ReadsRealFilesThroughThePlatformService)
 {
     std::error_code error;
-    std::filesystem::path path = std::filesystem::temp_directory_path(error) / "kivra-load-test.mp4";
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path(error) / "kivra-load-test.mp4";
     FILE *f = fopen(path.string().c_str(), "wb");
     ASSERT_NE(f, nullptr);
     fwrite(smallFile.data(), 1, smallFile.size(), f);
@@ -148,8 +148,9 @@ TEST(AtomFileLoad, ReadsRealFilesThroughThePlatformService)
     EXPECT_EQ(DumpTree(tree.tree), expected);
     // A directory is no file.
     std::string directory = std::filesystem::temp_directory_path(error).string();
-    EXPECT_EQ(LoadAtomFileIntoTree(&tree.tree.service, PlatformFileReadService(), directory.c_str()),
-              ATOM_FILE_NOT_OPENED);
+    EXPECT_EQ(
+        LoadAtomFileIntoTree(&tree.tree.service, PlatformFileReadService(), directory.c_str()),
+        ATOM_FILE_NOT_OPENED);
 }
 
 }  // namespace

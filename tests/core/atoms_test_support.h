@@ -57,7 +57,6 @@ inline Bytes NestedAtoms(uint32_t levels)
     return bytes;
 }
 
-
 inline Bytes Join(std::initializer_list<Bytes> parts)
 {
     Bytes out;

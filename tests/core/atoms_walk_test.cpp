@@ -24,8 +24,7 @@ TEST(BigEndianRead, ReadsFourBytesOnlyWhenAllLieBeforeTheEnd)
         uint32_t value;
     } cases[] = {
         {0, 5, 1, 0xFF80017Fu},  // high bits do not spread into the bytes after
-        {1, 4, 1, 0x80017FABu},
-        {0, 4, 1, 0xFF80017Fu},
+        {1, 4, 1, 0x80017FABu}, {0, 4, 1, 0xFF80017Fu},
         {0, 3, 0, 0x12345678u},  // one byte short: the value is left alone
         {2, 0, 0, 0x12345678u},
     };
@@ -55,8 +54,8 @@ TEST(AtomLabel, FormatsTypeOffsetAndPayloadSize)
     };
     for (const Case &c : cases) {
         char label[ATOM_LABEL_CAPACITY];
-        uint32_t length = FormatAtomLabel(label, (const unsigned char *)c.type, c.offset,
-                                          c.payloadSize);
+        uint32_t length =
+            FormatAtomLabel(label, (const unsigned char *)c.type, c.offset, c.payloadSize);
         EXPECT_STREQ(label, c.expected);
         EXPECT_EQ(length, std::string(c.expected).size());
     }
@@ -66,9 +65,9 @@ TEST(AtomWalk, TypicalFileGivesContainersDownToTheFirstLeaf)
 {
     Bytes file = Join({
         Atom("ftyp", Raw({'i', 's', 'o', 'm', 0, 0, 2, 0})),
-        Atom("moov", Join({FullBox("mvhd", 4),
-                           Atom("trak", Join({FullBox("tkhd", 0),
-                                              Atom("mdia", FullBox("mdhd", 2))}))})),
+        Atom("moov",
+             Join({FullBox("mvhd", 4),
+                   Atom("trak", Join({FullBox("tkhd", 0), Atom("mdia", FullBox("mdhd", 2))}))})),
         Atom("mdat", Raw({1, 2, 3})),
     });
     EXPECT_EQ(LoadAndDump(file),
@@ -101,15 +100,16 @@ TEST(AtomWalk, EdgeCasesOfTheHeader)
          Join({Atom("ftyp"), AtomWithSize(0, "mdat", Atom("moov", Atom("free")))}),
          "f\n  ftyp (+0x00000000:0[0x0])\n  mdat (+0x00000008:16[0x10])\n"},
         {"size 0 inside a container ends that range only",
-         Join({Atom("moov", Join({Atom("trak", AtomWithSize(0, "free", Raw({1, 2}))),
-                                  Atom("udta")})),
+         Join({Atom("moov",
+                    Join({Atom("trak", AtomWithSize(0, "free", Raw({1, 2}))), Atom("udta")})),
                Atom("skip")}),
          "f\n  moov (+0x00000000:26[0x1A])\n    trak (+0x00000008:10[0xA])\n"
          "      free (+0x00000010:2[0x2])\n    udta (+0x0000001A:0[0x0])\n"
          "  skip (+0x00000022:0[0x0])\n"},
         {"fewer than 8 bytes left", Join({Atom("free"), Raw({0, 0, 0, 8, 'a', 'b', 'c'})}),
          "f\n  free (+0x00000000:0[0x0])\n"},
-        {"size field 1 stops the range", Join({Atom("free"), AtomWithSize(1, "mdat", Bytes(16, 0))}),
+        {"size field 1 stops the range",
+         Join({Atom("free"), AtomWithSize(1, "mdat", Bytes(16, 0))}),
          "f\n  free (+0x00000000:0[0x0])\n"},
         {"size field 7 stops the range", Join({AtomWithSize(7, "mdat", Bytes(16, 0))}), "f\n"},
         {"payload too short for a header is a leaf", Atom("moov", Raw({0, 0, 0, 8, 'a', 'b'})),
@@ -127,7 +127,9 @@ TEST(AtomWalk, OversizedAtomsAreClampedOnlyWhereTheFileWasCutShort)
         const char *expected;
     } cases[] = {
         {"cut-off moov keeps what survived, children walked",
-         Join({Atom("ftyp"), AtomWithSize(1000, "moov", Join({FullBox("mvhd", 4), Raw({0, 0, 0, 40, 't', 'r'})}))}),
+         Join({Atom("ftyp"),
+               AtomWithSize(1000, "moov",
+                            Join({FullBox("mvhd", 4), Raw({0, 0, 0, 40, 't', 'r'})}))}),
          "f\n  ftyp (+0x00000000:0[0x0])\n  moov (+0x00000008:22[0x16])\n"
          "    mvhd (+0x00000010:8[0x8])\n"},
         {"cut-off nested atoms are clamped at every level",
@@ -136,8 +138,7 @@ TEST(AtomWalk, OversizedAtomsAreClampedOnlyWhereTheFileWasCutShort)
          "      mdia (+0x00000010:1[0x1])\n"},
         // The cut goes through moov, trak and mdia; mvhd and tkhd stay whole,
         // and so does hdlr, whose text is not read as an atom.
-        {"cut three levels deep, complete atoms beside the chain keep their size",
-         CutThreeDeep(),
+        {"cut three levels deep, complete atoms beside the chain keep their size", CutThreeDeep(),
          "f\n  ftyp (+0x00000000:4[0x4])\n  moov (+0x0000000C:97[0x61])\n"
          "    mvhd (+0x00000014:4[0x4])\n    trak (+0x00000020:77[0x4D])\n"
          "      tkhd (+0x00000028:4[0x4])\n      mdia (+0x00000034:57[0x39])\n"
@@ -179,7 +180,7 @@ std::string SubtreeOf(const MemoryTree &tree, const char *type)
             out += std::to_string(item->depth) + " " + std::string(item->text, 4);
             if (item->record != 0)
                 out += " " + std::to_string(item->record->payloadOffset - at) + ":" +
-                       std::to_string(item->record->payloadSize);
+                    std::to_string(item->record->payloadSize);
             out += "\n";
         }
         return out;
@@ -191,8 +192,8 @@ TEST(AtomWalk, TheLastAtomOfAFileHasTheChildrenItHasElsewhere)
 {
     struct Case {
         const char *name;
-        Bytes last;        // a complete atom, last in the file
-        const char *type;  // its type
+        Bytes last;            // a complete atom, last in the file
+        const char *type;      // its type
         const char *expected;  // its subtree, offsets relative to it
     } cases[] = {
         {"moov last, text in free", movieWithText, "moov",
@@ -206,7 +207,7 @@ TEST(AtomWalk, TheLastAtomOfAFileHasTheChildrenItHasElsewhere)
         const Bytes layouts[] = {
             Join({ftyp, filler, c.last}),  // last, the layout that invented atoms
             Join({ftyp, c.last, filler}),  // followed by another atom
-            c.last,                      // the whole file
+            c.last,                        // the whole file
         };
         for (const Bytes &file : layouts) {
             FakeFile fake;
@@ -225,8 +226,8 @@ TEST(AtomWalk, TheLastAtomOfAFileHasTheChildrenItHasElsewhere)
 void CheckCutFile(const Bytes &whole, uint32_t cut)
 {
     SCOPED_TRACE("cut at " + std::to_string(cut));
-    const ReferenceReading full = ReadAtomsForReference(whole.data(), (uint32_t)whole.size(),
-                                                        ATOM_WALK_DEPTH_LIMIT);
+    const ReferenceReading full =
+        ReadAtomsForReference(whole.data(), (uint32_t)whole.size(), ATOM_WALK_DEPTH_LIMIT);
     FakeFile fake;
     fake.content.assign(whole.begin(), whole.begin() + cut);
     ScopedMemoryTree tree;
@@ -282,8 +283,10 @@ TEST(AtomWalk, AFileCutAtAnyByteClampsOnlyTheAtomsTheCutGoesThrough)
     const Bytes files[] = {
         Join({ftyp, Atom("mdat", Bytes(16, 0x11)), movieWithText}),
         Join({ftyp, movieWithText, mediaLikeAHeader}),
-        Join({ftyp, Atom("moov", Atom("trak", Atom("mdia", Join({FullBox("mdhd", 12),
-                                                                 Atom("hdlr", Text("vide"))})))),
+        Join({ftyp,
+              Atom("moov",
+                   Atom("trak",
+                        Atom("mdia", Join({FullBox("mdhd", 12), Atom("hdlr", Text("vide"))})))),
               mediaLikeAHeader}),
     };
     for (const Bytes &whole : files) {
@@ -311,21 +314,31 @@ TEST(AtomWalk, ReportsWhereAndWhyItStoppedToTheTreesListener)
         Bytes file;
         std::vector<Expected> stops;
     } cases[] = {
-        {"complete file, leaves only", Join({FtypIsom(), MovieWithFreeText(), MediaLikeAHeader()}), {}},
-        {"cut three levels deep", CutThreeDeep(),
+        {"complete file, leaves only",
+         Join({FtypIsom(), MovieWithFreeText(), MediaLikeAHeader()}),
+         {}},
+        {"cut three levels deep",
+         CutThreeDeep(),
          {{ATOM_WALK_CUT_SHORT, 0x0C, 200, 105, 0, 0, 1},
           {ATOM_WALK_CUT_SHORT, 0x20, 150, 85, 0x14, 1, 1},
           {ATOM_WALK_CUT_SHORT, 0x34, 100, 65, 0x28, 2, 1},
           {ATOM_WALK_HEADER_TOO_SHORT, 0x6F, 0x0100, 6, 0x3C, 3, 1}}},
         {"overrun after a child",
-         Join({FtypIsom(), Atom("moov", Join({FullBox("mvhd", 0), AtomWithSize(64, "trak", Bytes(4, 0)), Bytes(8, 0)}))}),
+         Join({FtypIsom(),
+               Atom("moov",
+                    Join({FullBox("mvhd", 0), AtomWithSize(64, "trak", Bytes(4, 0)),
+                          Bytes(8, 0)}))}),
          {{ATOM_WALK_SIZE_OVERRUNS, 0x20, 64, 20, 0x14, 1, 1}}},
         {"size 1 and size 7 where atoms were found",
-         Join({Atom("moov", Join({Atom("free"), AtomWithSize(7, "trak", Bytes(8, 0))})), AtomWithSize(1, "mdat", Bytes(8, 0))}),
-         {{ATOM_WALK_SIZE_TOO_SMALL, 0x10, 7, 16, 8, 1, 1}, {ATOM_WALK_SIZE_64BIT, 0x20, 1, 16, 0, 0, 1}}},
+         Join({Atom("moov", Join({Atom("free"), AtomWithSize(7, "trak", Bytes(8, 0))})),
+               AtomWithSize(1, "mdat", Bytes(8, 0))}),
+         {{ATOM_WALK_SIZE_TOO_SMALL, 0x10, 7, 16, 8, 1, 1},
+          {ATOM_WALK_SIZE_64BIT, 0x20, 1, 16, 0, 0, 1}}},
         {"nothing found in a payload: a leaf, no stop",
-         Atom("moov", Atom("trak", Join({AtomWithSize(3, "tkhd"), Bytes(4, 0)}))), {}},
-        {"nothing found at the top level: a stop", Raw({0, 0, 0, 9, 'a', 'b', 'c', 0x01, 0}),
+         Atom("moov", Atom("trak", Join({AtomWithSize(3, "tkhd"), Bytes(4, 0)}))),
+         {}},
+        {"nothing found at the top level: a stop",
+         Raw({0, 0, 0, 9, 'a', 'b', 'c', 0x01, 0}),
          {{ATOM_WALK_TYPE_NOT_PRINTABLE, 0, 9, 9, 0, 0, 0}}},
         {"QuickTime zero and iTunes type are their own reasons",
          Join({Atom("udta", Join({Atom("name"), Bytes(4, 0)})),
@@ -335,7 +348,8 @@ TEST(AtomWalk, ReportsWhereAndWhyItStoppedToTheTreesListener)
         {"0xA9 type whose size does not fit is not printable",
          Atom("ilst", Join({Atom("aART"), AtomWithSize(99, "\xA9nam", Text("t"))})),
          {{ATOM_WALK_TYPE_NOT_PRINTABLE, 0x10, 99, 9, 8, 1, 1}}},
-        {"depth limit with children under it", NestedAtoms(ATOM_WALK_DEPTH_LIMIT + 1),
+        {"depth limit with children under it",
+         NestedAtoms(ATOM_WALK_DEPTH_LIMIT + 1),
          {{ATOM_WALK_DEPTH_LIMIT_REACHED, 8 * (ATOM_WALK_DEPTH_LIMIT - 1), 16, 16,
            8 * (ATOM_WALK_DEPTH_LIMIT - 1), ATOM_WALK_DEPTH_LIMIT - 1, 0}}},
         {"depth limit over a leaf is no stop", NestedAtoms(ATOM_WALK_DEPTH_LIMIT), {}},
@@ -479,7 +493,8 @@ TEST(AtomWalk, AllocationFailureAtAnyPointLeavesAConsistentTree)
     defs.content.assign(text, text + sizeof text - 1);
     ASSERT_TRUE(LoadDefinitionTextWith(&defs.service, "atom.def"));
     FakeFile file;
-    file.content = Join({Atom("ftyp"), Atom("moov", Join({Atom("trak", Atom("tkhd")), Atom("trak")}))});
+    file.content =
+        Join({Atom("ftyp"), Atom("moov", Join({Atom("trak", Atom("tkhd")), Atom("trak")}))});
     std::string complete = LoadAndDump(file.content);
     bool reachedComplete = false;
     for (long successes = 0; successes < 200 && !reachedComplete; successes++) {

@@ -29,11 +29,17 @@ int32_t TopAfterCaretRule(const BinEditState &state, int32_t clientHeight, int32
     return bar.position;
 }
 
-} // namespace
+}  // namespace
 
 TEST(BinEditKeys, CaretMovesAsTheKeyTableSays)
 {
-    struct Case { uint32_t size; uint32_t caret; uint32_t key; int ctrl; uint32_t expected; } cases[] = {
+    struct Case {
+        uint32_t size;
+        uint32_t caret;
+        uint32_t key;
+        int ctrl;
+        uint32_t expected;
+    } cases[] = {
         // 300-byte view: Page Down, Page Up and Ctrl+Page Down
         {300, 0, BINEDIT_KEY_PAGE_DOWN, 0, 256},
         {300, 256, BINEDIT_KEY_PAGE_DOWN, 0, 299},
@@ -62,8 +68,8 @@ TEST(BinEditKeys, CaretMovesAsTheKeyTableSays)
         {40, 23, BINEDIT_KEY_DOWN, 0, 39},
         {40, 24, BINEDIT_KEY_DOWN, 0, 24},  // only 15 bytes follow
         {40, 24, BINEDIT_KEY_J, 0, 24},
-        {40, 5, BINEDIT_KEY_LEFT, 1, 4},     // Ctrl changes only four keys
-        {40, 5, 0x41, 0, 5},                  // any other key
+        {40, 5, BINEDIT_KEY_LEFT, 1, 4},  // Ctrl changes only four keys
+        {40, 5, 0x41, 0, 5},              // any other key
         {40, 5, 0x41, 1, 5},
         // a caret past the end (only BEM_SETCARET makes one) comes back
         {40, 50, BINEDIT_KEY_PAGE_DOWN, 0, 39},
@@ -91,10 +97,11 @@ TEST(BinEditKeys, CaretMovesAsTheKeyTableSays)
 
 TEST(BinEditKeys, EveryKeyLeavesASingleByteViewOnByteZero)
 {
-    const uint32_t keys[] = {
-        BINEDIT_KEY_TAB, BINEDIT_KEY_PAGE_UP, BINEDIT_KEY_PAGE_DOWN, BINEDIT_KEY_END, BINEDIT_KEY_HOME,
-        BINEDIT_KEY_LEFT, BINEDIT_KEY_UP, BINEDIT_KEY_RIGHT, BINEDIT_KEY_DOWN,
-        BINEDIT_KEY_H, BINEDIT_KEY_J, BINEDIT_KEY_K, BINEDIT_KEY_L};
+    const uint32_t keys[] = {BINEDIT_KEY_TAB, BINEDIT_KEY_PAGE_UP, BINEDIT_KEY_PAGE_DOWN,
+                             BINEDIT_KEY_END, BINEDIT_KEY_HOME,    BINEDIT_KEY_LEFT,
+                             BINEDIT_KEY_UP,  BINEDIT_KEY_RIGHT,   BINEDIT_KEY_DOWN,
+                             BINEDIT_KEY_H,   BINEDIT_KEY_J,       BINEDIT_KEY_K,
+                             BINEDIT_KEY_L};
     for (uint32_t key : keys)
         for (int ctrl = 0; ctrl < 2; ctrl++) {
             BinEditState state = StateOf(1, 0);
@@ -126,28 +133,36 @@ TEST(BinEditKeys, OnlyTheFourPagingKeysAskForCtrl)
 
 TEST(BinEditClick, ColumnsOfAnEightByTwelveCell)
 {
-    struct Case { int32_t x; int32_t y; int32_t top; uint32_t size; int hit; uint32_t offset; int32_t column; } cases[] = {
-        {0, 12, 0, 300, 1, 0, BINEDIT_HEX_COLUMN},     // the offset column picks hex byte 0
+    struct Case {
+        int32_t x;
+        int32_t y;
+        int32_t top;
+        uint32_t size;
+        int hit;
+        uint32_t offset;
+        int32_t column;
+    } cases[] = {
+        {0, 12, 0, 300, 1, 0, BINEDIT_HEX_COLUMN},  // the offset column picks hex byte 0
         {63, 23, 0, 300, 1, 0, BINEDIT_HEX_COLUMN},
-        {87, 12, 0, 300, 1, 0, BINEDIT_HEX_COLUMN},    // the blank after byte 0's digits
+        {87, 12, 0, 300, 1, 0, BINEDIT_HEX_COLUMN},  // the blank after byte 0's digits
         {88, 12, 0, 300, 1, 1, BINEDIT_HEX_COLUMN},
         {447, 12, 0, 300, 1, 15, BINEDIT_HEX_COLUMN},  // column 55, the blank after the hex column
         {448, 12, 0, 300, 1, 0, BINEDIT_TEXT_COLUMN},  // column 56
         {456, 12, 0, 300, 1, 0, BINEDIT_TEXT_COLUMN},
         {576, 12, 0, 300, 1, 15, BINEDIT_TEXT_COLUMN},
         {583, 23, 0, 300, 1, 15, BINEDIT_TEXT_COLUMN},
-        {584, 12, 0, 300, 0, 0, 0},                    // right of the text column
+        {584, 12, 0, 300, 0, 0, 0},  // right of the text column
         {2000, 12, 0, 300, 0, 0, 0},
-        {100, 0, 0, 300, 0, 0, 0},                     // the header row
+        {100, 0, 0, 300, 0, 0, 0},  // the header row
         {100, 11, 0, 300, 0, 0, 0},
         {100, 24, 0, 300, 1, 17, BINEDIT_HEX_COLUMN},  // second data row
         {100, 12, 2, 300, 1, 33, BINEDIT_HEX_COLUMN},  // top row 2
         {-5, 12, 0, 300, 1, 0, BINEDIT_HEX_COLUMN},    // left of the client area
         {100, -1, 0, 300, 0, 0, 0},
-        {136, 24, 0, 20, 1, 19, BINEDIT_HEX_COLUMN},   // last byte of a short last row
-        {184, 24, 0, 20, 0, 0, 0},                     // right of that last byte
+        {136, 24, 0, 20, 1, 19, BINEDIT_HEX_COLUMN},  // last byte of a short last row
+        {184, 24, 0, 20, 0, 0, 0},                    // right of that last byte
         {500, 24, 0, 20, 0, 0, 0},
-        {100, 12, 0, 0, 0, 0, 0},                      // no bytes
+        {100, 12, 0, 0, 0, 0, 0},  // no bytes
     };
     for (const Case &c : cases) {
         BinEditState state = StateOf(c.size, 0);
@@ -172,7 +187,15 @@ TEST(BinEditClick, IgnoredWithoutACellSize)
 
 TEST(BinEditScroll, ScrollBarActionsThenTheScrollBarsClamp)
 {
-    struct Case { uint32_t size; int32_t height; int32_t top; uint32_t code; uint32_t thumb; int32_t asked; int32_t shown; } cases[] = {
+    struct Case {
+        uint32_t size;
+        int32_t height;
+        int32_t top;
+        uint32_t code;
+        uint32_t thumb;
+        int32_t asked;
+        int32_t shown;
+    } cases[] = {
         {100000, 400, 0, BINEDIT_SCROLL_PAGE_DOWN, 0, 15, 15},  // (33 - 2) / 2
         {100000, 400, 20, BINEDIT_SCROLL_PAGE_UP, 0, 5, 5},
         {100000, 400, 10, BINEDIT_SCROLL_PAGE_UP, 0, 0, 0},
@@ -181,15 +204,15 @@ TEST(BinEditScroll, ScrollBarActionsThenTheScrollBarsClamp)
         {100000, 400, 3, BINEDIT_SCROLL_THUMB_POSITION, 70, 70, 70},
         {100000, 400, 3, BINEDIT_SCROLL_THUMB_TRACK, 71, 71, 71},
         {100000, 400, 30, BINEDIT_SCROLL_TOP, 0, 0, 0},
-        {32, 400, 0, BINEDIT_SCROLL_BOTTOM, 0, 2, 1},           // row 2 asked, row 1 the maximum
+        {32, 400, 0, BINEDIT_SCROLL_BOTTOM, 0, 2, 1},  // row 2 asked, row 1 the maximum
         {300, 400, 0, BINEDIT_SCROLL_BOTTOM, 0, 18, 18},
-        {100000, 400, 9, 8, 0, 9, 9},                           // SB_ENDSCROLL
+        {100000, 400, 9, 8, 0, 9, 9},  // SB_ENDSCROLL
         {100000, 400, 9, 99, 0, 9, 9},
-        {300, 400, 10, BINEDIT_SCROLL_PAGE_DOWN, 0, 18, 18},    // past size / 16
+        {300, 400, 10, BINEDIT_SCROLL_PAGE_DOWN, 0, 18, 18},  // past size / 16
         {300, 400, 0, BINEDIT_SCROLL_THUMB_TRACK, 5000, 18, 18},
         {0x2000000u, 400, 0, BINEDIT_SCROLL_THUMB_TRACK, 70000, 70000, 70000},  // past 16 bits
         {0, 400, 0, BINEDIT_SCROLL_LINE_DOWN, 0, 0, 0},
-        {100000, 12, 5, BINEDIT_SCROLL_PAGE_DOWN, 0, 5, 5},     // (1 - 2) / 2 truncates to 0
+        {100000, 12, 5, BINEDIT_SCROLL_PAGE_DOWN, 0, 5, 5},  // (1 - 2) / 2 truncates to 0
     };
     for (const Case &c : cases) {
         BinEditState state = StateOf(c.size, 0);
@@ -213,13 +236,18 @@ TEST(BinEditScroll, PageStepIsZeroWithoutACellSize)
 
 TEST(BinEditWheel, RowsPerNotchAndOnePagePerNotch)
 {
-    struct Case { int32_t top; int32_t delta; uint32_t lines; int32_t asked; } cases[] = {
+    struct Case {
+        int32_t top;
+        int32_t delta;
+        uint32_t lines;
+        int32_t asked;
+    } cases[] = {
         {10, 120, 3, 7},
         {10, -240, 3, 16},
-        {10, 60, 3, 10},       // 60 / 120 truncates to 0
+        {10, 60, 3, 10},  // 60 / 120 truncates to 0
         {10, -119, 3, 10},
         {10, 360, 3, 1},
-        {1, 120, 3, -2},       // the scroll bar clamps it to 0
+        {1, 120, 3, -2},  // the scroll bar clamps it to 0
         {10, 120, 0, 10},
         {10, -120, BINEDIT_WHEEL_PAGE_SCROLL, 25},  // one page step (15) a notch
         {40, 240, BINEDIT_WHEEL_PAGE_SCROLL, 10},
@@ -237,17 +265,23 @@ TEST(BinEditWheel, RowsPerNotchAndOnePagePerNotch)
 TEST(BinEditCaretVisible, ScrollsTheCaretRowIntoView)
 {
     // client height 120, cell height 12: V = 10, rows 0 to 8 lie whole in view
-    struct Case { uint32_t size; int32_t height; int32_t top; uint32_t caret; int32_t expectedTop; } cases[] = {
-        {0x1000, 120, 0, 0x80, 0},    // row 8: the last whole row
-        {0x1000, 120, 0, 0x8F, 0},    // same row past its first byte sets the same top
-        {0x1000, 120, 0, 0x90, 1},    // row 9
-        {0x1000, 120, 5, 0x3F, 3},    // above the view: its row goes to the top
+    struct Case {
+        uint32_t size;
+        int32_t height;
+        int32_t top;
+        uint32_t caret;
+        int32_t expectedTop;
+    } cases[] = {
+        {0x1000, 120, 0, 0x80, 0},  // row 8: the last whole row
+        {0x1000, 120, 0, 0x8F, 0},  // same row past its first byte sets the same top
+        {0x1000, 120, 0, 0x90, 1},  // row 9
+        {0x1000, 120, 5, 0x3F, 3},  // above the view: its row goes to the top
         {0x1000, 120, 5, 0x50, 5},
         {0x1000, 120, 5, 0xD0, 5},
         {0x1000, 120, 5, 0xE0, 6},
         {0x1000, 120, 0, 0xFFF, 0xFF - 8},
         {0x1000, 400, 0, 0x300, 0x30 - 31},
-        {40, 120, 0, 50, 0},          // past the end: the scroll bar holds its range
+        {40, 120, 0, 50, 0},  // past the end: the scroll bar holds its range
     };
     for (const Case &c : cases) {
         BinEditState state = StateOf(c.size, c.caret);

@@ -17,8 +17,7 @@ const uint32_t WindowTextColour = 0x00102030u;
 
 // A view over a heap block of exactly `bytes.size()` bytes, so that the
 // sanitizer catches any read past the last byte.
-struct View
-{
+struct View {
     std::vector<unsigned char> bytes;
     BinEditState state;
     int32_t clientWidth = 640;
@@ -57,8 +56,7 @@ std::vector<unsigned char> Counting(uint32_t count)
 }
 
 // The plan built into a block of exactly its capacity.
-struct Plan
-{
+struct Plan {
     std::vector<BinEditPaintOp> ops;
     uint32_t caretShown;
 };
@@ -112,25 +110,31 @@ std::vector<BinEditPaintOp> OpsOfKind(const Plan &plan, int32_t kind)
 const BinEditPaintOp *TextAt(const Plan &plan, int32_t cell, int32_t row)
 {
     for (const BinEditPaintOp &op : plan.ops)
-        if (op.kind == BINEDIT_PAINT_TEXT && op.left == cell * CellWidth && op.top == row * CellHeight)
+        if (op.kind == BINEDIT_PAINT_TEXT && op.left == cell * CellWidth &&
+            op.top == row * CellHeight)
             return &op;
     return nullptr;
 }
 
 const char Header[] = "        +0 +1 +2 +3 +4 +5 +6 +7 +8 +9 +A +B +C +D +E +F  0123456789ABCDEF";
 
-} // namespace
+}  // namespace
 
 TEST(BinEditPaintPlan, FiveByteViewOpByOp)
 {
     View view({'H', 'e', 'l', 'l', 'o'});
     Plan plan = Build(view);
-    struct Expected { int32_t kind; int32_t left, top, right, bottom; const char *text; } expected[] = {
+    struct Expected {
+        int32_t kind;
+        int32_t left, top, right, bottom;
+        const char *text;
+    } expected[] = {
         {BINEDIT_PAINT_FILL, 0, 0, 641, 121, nullptr},
         {BINEDIT_PAINT_TEXT, 64, 0, 0, 0, BinEditHeaderText},
         {BINEDIT_PAINT_TEXT, 0, 12, 0, 0, "000000"},
         {BINEDIT_PAINT_TEXT, 64, 12, 0, 0, "48"},
-        {BINEDIT_PAINT_XOR_OUTLINE, 64, 12, 72, 24, nullptr},  // caret byte, active column, no focus
+        {BINEDIT_PAINT_XOR_OUTLINE, 64, 12, 72, 24,
+         nullptr},  // caret byte, active column, no focus
         {BINEDIT_PAINT_TEXT, 88, 12, 0, 0, "65"},
         {BINEDIT_PAINT_TEXT, 112, 12, 0, 0, "6C"},
         {BINEDIT_PAINT_TEXT, 136, 12, 0, 0, "6C"},
@@ -152,7 +156,9 @@ TEST(BinEditPaintPlan, FiveByteViewOpByOp)
             EXPECT_EQ(op.right, expected[i].right) << i;
             EXPECT_EQ(op.bottom, expected[i].bottom) << i;
         } else {
-            EXPECT_EQ(std::string(BinEditPaintOpText(&op), op.length), std::string(expected[i].text)) << i;
+            EXPECT_EQ(std::string(BinEditPaintOpText(&op), op.length),
+                      std::string(expected[i].text))
+                << i;
         }
     }
     EXPECT_EQ(plan.ops[1].length, 65u);
@@ -161,33 +167,38 @@ TEST(BinEditPaintPlan, FiveByteViewOpByOp)
 
 TEST(BinEditPaintPlan, RowsOnTheGrid)
 {
-    struct Case { const char *name; std::vector<unsigned char> bytes; int32_t topRow; std::vector<std::string> lines; } cases[] = {
-        {"5 bytes", {'H', 'e', 'l', 'l', 'o'}, 0,
-         {Header,
-          "000000  48 65 6C 6C 6F                                   Hello",
-          ""}},
-        {"20 bytes", Counting(20), 0,
-         {Header,
-          "000000  00 01 02 03 04 05 06 07-08 09 0A 0B 0C 0D 0E 0F  ................",
-          "000010  10 11 12 13                                      ....",
-          ""}},
-        {"7 bytes: no dash", Counting(7), 0,
-         {Header,
-          "000000  00 01 02 03 04 05 06                             .......",
-          ""}},
-        {"8 bytes: the dash", Counting(8), 0,
-         {Header,
-          "000000  00 01 02 03 04 05 06 07-                         ........",
-          ""}},
-        {"printable range", {0x1F, 0x20, 0x7E, 0x7F, 0x80, 0x41, 0xFF, 0x00}, 0,
-         {Header,
-          "000000  1F 20 7E 7F 80 41 FF 00-                         . ~..A..",
-          ""}},
-        {"top row 2", Counting(50), 2,
-         {Header,
-          "000020  20 21 22 23 24 25 26 27-28 29 2A 2B 2C 2D 2E 2F   !\"#$%&'()*+,-./",
-          "000030  30 31                                            01",
-          ""}},
+    struct Case {
+        const char *name;
+        std::vector<unsigned char> bytes;
+        int32_t topRow;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"5 bytes",
+         {'H', 'e', 'l', 'l', 'o'},
+         0,
+         {Header, "000000  48 65 6C 6C 6F                                   Hello", ""}},
+        {"20 bytes",
+         Counting(20),
+         0,
+         {Header, "000000  00 01 02 03 04 05 06 07-08 09 0A 0B 0C 0D 0E 0F  ................",
+          "000010  10 11 12 13                                      ....", ""}},
+        {"7 bytes: no dash",
+         Counting(7),
+         0,
+         {Header, "000000  00 01 02 03 04 05 06                             .......", ""}},
+        {"8 bytes: the dash",
+         Counting(8),
+         0,
+         {Header, "000000  00 01 02 03 04 05 06 07-                         ........", ""}},
+        {"printable range",
+         {0x1F, 0x20, 0x7E, 0x7F, 0x80, 0x41, 0xFF, 0x00},
+         0,
+         {Header, "000000  1F 20 7E 7F 80 41 FF 00-                         . ~..A..", ""}},
+        {"top row 2",
+         Counting(50),
+         2,
+         {Header, "000020  20 21 22 23 24 25 26 27-28 29 2A 2B 2C 2D 2E 2F   !\"#$%&'()*+,-./",
+          "000030  30 31                                            01", ""}},
     };
     for (const Case &c : cases) {
         View view(c.bytes);
@@ -212,13 +223,15 @@ TEST(BinEditPaintPlan, ColoursFollowTheFocus)
         view.focused = focused;
         Plan plan = Build(view);
         uint32_t label = focused ? BINEDIT_COLOUR_LIGHT_GREY : BINEDIT_COLOUR_WHITE;
-        const BinEditPaintOp *cells[] = {TextAt(plan, 8, 0), TextAt(plan, 0, 1), TextAt(plan, 0, 2)};
+        const BinEditPaintOp *cells[] = {TextAt(plan, 8, 0), TextAt(plan, 0, 1),
+                                         TextAt(plan, 0, 2)};
         for (const BinEditPaintOp *op : cells) {
             ASSERT_NE(op, nullptr);
             EXPECT_EQ(op->background, label);
             EXPECT_EQ(op->foreground, BINEDIT_COLOUR_BLACK);
         }
-        const BinEditPaintOp *bytes[] = {TextAt(plan, 8, 1), TextAt(plan, 31 + 1, 1), TextAt(plan, 57, 2)};
+        const BinEditPaintOp *bytes[] = {TextAt(plan, 8, 1), TextAt(plan, 31 + 1, 1),
+                                         TextAt(plan, 57, 2)};
         for (const BinEditPaintOp *op : bytes) {
             ASSERT_NE(op, nullptr);
             EXPECT_EQ(op->background, WindowColour);
@@ -231,7 +244,14 @@ TEST(BinEditPaintPlan, CaretMarksByFocusAndColumn)
 {
     // caret on 0x13: hex cell 17 and text cell 60 of screen row 2
     const int32_t hexX = 17 * CellWidth, textX = 60 * CellWidth, y = 2 * CellHeight;
-    struct Case { int32_t focused; int32_t column; int32_t moveX; int32_t outlineX; int32_t blockX; int32_t show; } cases[] = {
+    struct Case {
+        int32_t focused;
+        int32_t column;
+        int32_t moveX;
+        int32_t outlineX;
+        int32_t blockX;
+        int32_t show;
+    } cases[] = {
         {1, BINEDIT_HEX_COLUMN, hexX, -1, textX, 1},
         {1, BINEDIT_TEXT_COLUMN, textX, -1, hexX, 1},
         {0, BINEDIT_HEX_COLUMN, -1, hexX, textX, 0},
@@ -269,7 +289,8 @@ TEST(BinEditPaintPlan, CaretMarksByFocusAndColumn)
         // each mark comes right after its cell's text
         for (size_t i = 0; i < plan.ops.size(); i++) {
             int32_t kind = plan.ops[i].kind;
-            if (kind == BINEDIT_PAINT_XOR_BLOCK || kind == BINEDIT_PAINT_XOR_OUTLINE || kind == BINEDIT_PAINT_CARET_MOVE) {
+            if (kind == BINEDIT_PAINT_XOR_BLOCK || kind == BINEDIT_PAINT_XOR_OUTLINE ||
+                kind == BINEDIT_PAINT_CARET_MOVE) {
                 ASSERT_GT(i, 0u);
                 EXPECT_EQ(plan.ops[i - 1].kind, BINEDIT_PAINT_TEXT);
                 EXPECT_EQ(plan.ops[i - 1].left, plan.ops[i].left);
@@ -283,7 +304,15 @@ TEST(BinEditPaintPlan, CaretMarksByFocusAndColumn)
 TEST(BinEditPaintPlan, ShowAndHideOnlyOnAChange)
 {
     // caret on byte 3 (row 0); rows 0 to 9 in view from top row 0
-    struct Case { const char *name; int32_t focused; uint32_t caret; int32_t topRow; uint32_t shownBefore; int32_t action; uint32_t shownAfter; } cases[] = {
+    struct Case {
+        const char *name;
+        int32_t focused;
+        uint32_t caret;
+        int32_t topRow;
+        uint32_t shownBefore;
+        int32_t action;
+        uint32_t shownAfter;
+    } cases[] = {
         {"comes into view", 1, 3, 0, 0, BINEDIT_PAINT_CARET_SHOW, 1},
         {"stays in view", 1, 3, 0, 1, -1, 1},
         {"scrolled out of view", 1, 3, 1, 1, BINEDIT_PAINT_CARET_HIDE, 0},
@@ -358,15 +387,17 @@ TEST(BinEditPaintPlan, BackgroundOnlyWithoutACellSize)
 
 TEST(BinEditPaintPlan, OnlyTheRowsInViewAreDrawn)
 {
-    struct Case { int32_t height; uint32_t size; int32_t topRow; size_t rows; } cases[] = {
-        {120, 1000, 0, 10},   // the tenth row starts at the bottom edge, clipped
-        {121, 1000, 0, 11},
-        {11, 1000, 0, 1},
-        {0, 1000, 0, 0},
-        {-5, 1000, 0, 0},
-        {120, 40, 0, 3},      // no row past the last byte
-        {120, 1000, 62, 1},   // the last row, 8 bytes
-        {120, 40, 3, 0},      // a top row past the end draws no row
+    struct Case {
+        int32_t height;
+        uint32_t size;
+        int32_t topRow;
+        size_t rows;
+    } cases[] = {
+        {120, 1000, 0, 10},  // the tenth row starts at the bottom edge, clipped
+        {121, 1000, 0, 11}, {11, 1000, 0, 1}, {0, 1000, 0, 0},
+        {-5, 1000, 0, 0},   {120, 40, 0, 3},  // no row past the last byte
+        {120, 1000, 62, 1},                   // the last row, 8 bytes
+        {120, 40, 3, 0},                      // a top row past the end draws no row
         {120, 40, -1, 0},
     };
     for (const Case &c : cases) {
@@ -384,10 +415,17 @@ TEST(BinEditPaintPlan, OnlyTheRowsInViewAreDrawn)
 
 TEST(BinEditPaintPlan, OffsetsKeepEveryDigit)
 {
-    struct Case { uint32_t offset; const char *text; } cases[] = {
-        {0, "000000"}, {0x10, "000010"}, {0xFFFFF0, "FFFFF0"},
-        {0x1000000, "1000000"}, {0xFFFFFF0, "FFFFFF0"},
-        {0x10000000, "10000000"}, {0xFFFFFFF0u, "FFFFFFF0"},
+    struct Case {
+        uint32_t offset;
+        const char *text;
+    } cases[] = {
+        {0, "000000"},
+        {0x10, "000010"},
+        {0xFFFFF0, "FFFFF0"},
+        {0x1000000, "1000000"},
+        {0xFFFFFF0, "FFFFFF0"},
+        {0x10000000, "10000000"},
+        {0xFFFFFFF0u, "FFFFFFF0"},
     };
     for (const Case &c : cases) {
         char text[8];

@@ -14,7 +14,7 @@ BinEditState EmptyState()
     return state;
 }
 
-} // namespace
+}  // namespace
 
 TEST(BinEditState, SetDataKeepsAPrivateCopyAndPutsTheCaretOnByteZero)
 {
@@ -39,8 +39,13 @@ TEST(BinEditState, SetDataKeepsAPrivateCopyAndPutsTheCaretOnByteZero)
 TEST(BinEditState, ZeroCountOrNullBytesEmptyTheView)
 {
     unsigned char bytes[3] = {1, 2, 3};
-    struct Case { uint32_t count; const unsigned char *bytes; } cases[] = {
-        {0, bytes}, {3, nullptr}, {0, nullptr},
+    struct Case {
+        uint32_t count;
+        const unsigned char *bytes;
+    } cases[] = {
+        {0, bytes},
+        {3, nullptr},
+        {0, nullptr},
     };
     for (const Case &c : cases) {
         BinEditState state = EmptyState();
@@ -81,9 +86,17 @@ TEST(BinEditGrid, OffsetTwentyFiveHexLiesInRowTwoAtItsCells)
 
 TEST(BinEditScroll, RangeBySizeAndTheScrollBarClampsItsPosition)
 {
-    struct Case { uint32_t size; int32_t lastRow; } cases[] = {
-        {0, -1}, {1, 0}, {16, 0}, {17, 1}, {300, 18},
-        {0xFFFFFFF0u, 0x0FFFFFFE}, {0xFFFFFFFFu, 0x0FFFFFFF},  // no wrap near the top
+    struct Case {
+        uint32_t size;
+        int32_t lastRow;
+    } cases[] = {
+        {0, -1},
+        {1, 0},
+        {16, 0},
+        {17, 1},
+        {300, 18},
+        {0xFFFFFFF0u, 0x0FFFFFFE},
+        {0xFFFFFFFFu, 0x0FFFFFFF},  // no wrap near the top
     };
     for (const Case &c : cases) {
         EXPECT_EQ(BinEditLastRow(c.size), c.lastRow) << c.size;

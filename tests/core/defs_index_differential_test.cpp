@@ -34,8 +34,8 @@ struct Random {
     bool OneIn(uint32_t n) { return Below(n) == 0; }
 };
 
-const char *const kTypes[] = {"moov", "moof", "mvhd", "trak", "traf", "tfhd", "trun",
-                              "mdat", "ftyp", "free", "mo\x81v", "[mo]"};
+const char *const kTypes[] = {"moov", "moof", "mvhd", "trak", "traf",    "tfhd",
+                              "trun", "mdat", "ftyp", "free", "mo\x81v", "[mo]"};
 const uint32_t kTypeCount = sizeof kTypes / sizeof kTypes[0];
 // Payload bytes the longer names are made of, so that some of them match.
 const char kPayloadBytes[] = {'A', 'B', '\0', '\x81', ']', '\r'};
@@ -44,8 +44,7 @@ std::string RandomName(Random &rng)
 {
     std::string type = kTypes[rng.Below(kTypeCount)];
     switch (rng.Below(6)) {
-    case 0:
-        return type.substr(0, rng.Below(4));  // empty to three bytes: a prefix
+    case 0: return type.substr(0, rng.Below(4));  // empty to three bytes: a prefix
     case 1: {
         std::string name = type;
         uint32_t extra = 1 + rng.Below(4);
@@ -56,10 +55,8 @@ std::string RandomName(Random &rng)
         }
         return name;
     }
-    case 2:
-        return type.substr(0, 3) + "\x81";  // a lead byte inside the name
-    default:
-        return type;
+    case 2: return type.substr(0, 3) + "\x81";  // a lead byte inside the name
+    default: return type;
     }
 }
 
@@ -74,8 +71,9 @@ std::string LongRun(Random &rng)
 
 std::string RandomBody(Random &rng)
 {
-    static const char *const words[] = {"body", " [moov] not a header", "x]y", "   ", "\x81\x40",
-                                        "[", "\xE0", "text with ] bracket", "\t"};
+    static const char *const words[] = {
+        "body", " [moov] not a header", "x]y", "   ", "\x81\x40", "[",
+        "\xE0", "text with ] bracket",  "\t"};
     std::string line = words[rng.Below(sizeof words / sizeof words[0])];
     if (line[0] == '[')
         line = " " + line;  // a body line never starts with "["
@@ -111,17 +109,14 @@ std::string GenerateText(Random &rng)
                 text += LongRun(rng);
             break;
         }
-        case 3:
-            break;  // an empty line
+        case 3: break;  // an empty line
         case 4:
             if (rng.OneIn(3))
                 text += "\x81";  // a lead byte directly before the terminator
             else
                 text += "[";
             break;
-        default:
-            text += RandomBody(rng);
-            break;
+        default: text += RandomBody(rng); break;
         }
         text += RandomLineEnd(rng);
         if (rng.OneIn(60))
@@ -231,9 +226,10 @@ TEST(DefinitionIndex, InsertsWhatTheLineByLineLookupInsertsOnGeneratedTexts)
                 lookups++;
                 matchedItems += expected.size();
                 if (actual != expected) {
-                    ADD_FAILURE() << "seed " << seed << (step == CharStepShiftJis ? " Shift-JIS" : "")
-                                  << "\ntext: " << Printable(generated) << "\natom: "
-                                  << Printable(std::string(atom.begin(), atom.end()))
+                    ADD_FAILURE() << "seed " << seed
+                                  << (step == CharStepShiftJis ? " Shift-JIS" : "")
+                                  << "\ntext: " << Printable(generated)
+                                  << "\natom: " << Printable(std::string(atom.begin(), atom.end()))
                                   << "\nexpected " << expected.size() << " items, got "
                                   << actual.size();
                     FreeDefinitionIndex(index);
@@ -257,24 +253,51 @@ TEST(DefinitionIndex, NamedEdgeCasesGiveTheExpectedItems)
         Bytes atom;
         Lines expected;
     } cases[] = {
-        {"prefix and empty names, header without ]", "[mo]a\nA\n[]\nE\n[moov\nM\n[mvhd]\nH\n", false,
-         Atom("moov"), {"[mo]a", "A", "[]", "E", "[moov", "M"}},
-        {"longer name compares the payload", "[moovA]\nyes\n[moovB]\nno\n", false,
-         Atom("moov", Raw({'A'})), {"[moovA]", "yes"}},
-        {"longer name that would run past the buffer", "[moovAB]\nno\n[moov]\nyes", false,
-         Atom("moov", Raw({'A'})), {"[moov]", "yes"}},
-        {"body ends at an empty line, a header or the end", "[moov]\n1\n\nlost\n[moov]\n2\n[moov]\n3",
-         false, Atom("moov"), {"[moov]", "1", "[moov]", "2", "[moov]", "3"}},
-        {"lead byte before LF keeps the next line in the body", "[moov]\nx\x81\n\n[moov]\ny\n", true,
-         Atom("moov"), {"[moov]", "x\x81\n", "[moov]", "y"}},
-        {"the same bytes, single-byte", "[moov]\nx\x81\n\n[moov]\ny\n", false, Atom("moov"),
+        {"prefix and empty names, header without ]",
+         "[mo]a\nA\n[]\nE\n[moov\nM\n[mvhd]\nH\n",
+         false,
+         Atom("moov"),
+         {"[mo]a", "A", "[]", "E", "[moov", "M"}},
+        {"longer name compares the payload",
+         "[moovA]\nyes\n[moovB]\nno\n",
+         false,
+         Atom("moov", Raw({'A'})),
+         {"[moovA]", "yes"}},
+        {"longer name that would run past the buffer",
+         "[moovAB]\nno\n[moov]\nyes",
+         false,
+         Atom("moov", Raw({'A'})),
+         {"[moov]", "yes"}},
+        {"body ends at an empty line, a header or the end",
+         "[moov]\n1\n\nlost\n[moov]\n2\n[moov]\n3",
+         false,
+         Atom("moov"),
+         {"[moov]", "1", "[moov]", "2", "[moov]", "3"}},
+        {"lead byte before LF keeps the next line in the body",
+         "[moov]\nx\x81\n\n[moov]\ny\n",
+         true,
+         Atom("moov"),
+         {"[moov]", "x\x81\n", "[moov]", "y"}},
+        {"the same bytes, single-byte",
+         "[moov]\nx\x81\n\n[moov]\ny\n",
+         false,
+         Atom("moov"),
          {"[moov]", "x\x81", "[moov]", "y"}},
-        {"lead byte before the final NUL", "[moov]\nlast\x81", true, Atom("moov"),
+        {"lead byte before the final NUL",
+         "[moov]\nlast\x81",
+         true,
+         Atom("moov"),
          {"[moov]", "last\x81"}},
-        {"NUL inside the text ends it", std::string("[moov]\na\0b\n[moov]\nc", 19), false,
-         Atom("moov"), {"[moov]", "a"}},
-        {"atom cut inside its type: names up to the cut", "[]\nall\n[m]\nm\n[mo]\nmo\n", false,
-         Raw({0, 0, 0, 8, 'm'}), {"[]", "all", "[m]", "m"}},
+        {"NUL inside the text ends it",
+         std::string("[moov]\na\0b\n[moov]\nc", 19),
+         false,
+         Atom("moov"),
+         {"[moov]", "a"}},
+        {"atom cut inside its type: names up to the cut",
+         "[]\nall\n[m]\nm\n[mo]\nmo\n",
+         false,
+         Raw({0, 0, 0, 8, 'm'}),
+         {"[]", "all", "[m]", "m"}},
     };
     for (const Case &c : cases) {
         ExactText text(c.text);
@@ -298,8 +321,7 @@ TEST(DefinitionIndex, LongLinesAreInsertedWhole)
     const std::string header = "[moov]" + std::string(3 * DEFINITION_INDEX_LONG_LINE, 'h');
     const std::string leadLast = std::string(DEFINITION_INDEX_LONG_LINE, 'c') + "\x81";
     const std::string text = header + "\n" + atLimit + "\r\n" + belowLimit + "\n" + leadLast +
-                             "\nstill the same line\n\n[moovX" + atLimit + "]\nno\n[moo]\n" +
-                             atLimit;
+        "\nstill the same line\n\n[moovX" + atLimit + "]\nno\n[moo]\n" + atLimit;
     const Bytes atom = Atom("moov");
     struct Case {
         CharStep step;

@@ -138,7 +138,8 @@ TEST(DefinitionPath, DirectoryOfTheExecutablePlusAtomDef)
         {"trail byte 0x5C ending the name", "C:\\d\x83\x5Ck.exe", '\\', CharStepShiftJis,
          "C:\\atom.def"},
         {"single-byte step cuts at that byte", "C:\\d\x83\x5Ck.exe", '\\', CharStepSingleByte,
-         "C:\\d\x83\x5C" "atom.def"},
+         "C:\\d\x83\x5C"
+         "atom.def"},
     };
     for (const Case &c : cases) {
         char out[DEFINITION_PATH_CAPACITY];

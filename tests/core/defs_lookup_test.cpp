@@ -81,8 +81,7 @@ TEST(DescriptionLookup, SectionNamesMatchTheTypeAndPayloadBytes)
         {"without the bracket the text is part of the name", "[moov Movie\nA", moov, {}},
         {"fifth byte equals payload", "[moovA]\nx\n", moov, {"[moovA]", "x"}},
         {"fifth byte differs", "[moovB]\nx\n", moov, {}},
-        {"lines before the first header are not shown", "intro\n[moov]\nA", moov,
-         {"[moov]", "A"}},
+        {"lines before the first header are not shown", "intro\n[moov]\nA", moov, {"[moov]", "A"}},
         {"CR LF text", "[moov]\r\nA\r\nB\r\n\r\nC\r\n", moov, {"[moov]", "A", "B"}},
     };
     for (const Case &c : cases)
@@ -97,17 +96,22 @@ TEST(DescriptionLookup, SectionBodiesEndAtEmptyLinesHeadersAndTheEnd)
         std::string text;
         Lines expected;
     } cases[] = {
-        {"two adjacent sections in file order", "[moov] 1\na\nb\n[mo] 2\nc\n",
+        {"two adjacent sections in file order",
+         "[moov] 1\na\nb\n[mo] 2\nc\n",
          {"[moov] 1", "a", "b", "[mo] 2", "c"}},
         {"header at the end of the text", "[moov]", {"[moov]"}},
         {"header then an empty line", "[moov]\n\nnot shown\n", {"[moov]"}},
         {"blank body line is shown, lines after an empty line are not",
-         "[moov]\n   \nx\n\nnot shown\n[moov] again\ny", {"[moov]", "   ", "x", "[moov] again", "y"}},
+         "[moov]\n   \nx\n\nnot shown\n[moov] again\ny",
+         {"[moov]", "   ", "x", "[moov] again", "y"}},
         {"non-matching body with a blank-bracket line is passed over",
-         "[trak]\n [moov] not a header\nz\n[moov]\nw", {"[moov]", "w"}},
+         "[trak]\n [moov] not a header\nz\n[moov]\nw",
+         {"[moov]", "w"}},
         {"non-matching header directly after a matching body",
-         "[moov]\na\n[trak]\nt\n[moov]\nb", {"[moov]", "a", "[moov]", "b"}},
-        {"every matching section applies", "[]\n0\n[m]\n1\n[moov]\n2\n[moovX]\n3\n",
+         "[moov]\na\n[trak]\nt\n[moov]\nb",
+         {"[moov]", "a", "[moov]", "b"}},
+        {"every matching section applies",
+         "[]\n0\n[m]\n1\n[moov]\n2\n[moovX]\n3\n",
          {"[]", "0", "[m]", "1", "[moov]", "2"}},
     };
     for (const Case &c : cases)

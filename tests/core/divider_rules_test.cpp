@@ -20,31 +20,64 @@ void ExpectRect(const PaneRect &actual, const PaneRect &expected, const char *wh
     EXPECT_EQ(actual.height, expected.height) << what;
 }
 
-} // namespace
+}  // namespace
 
 TEST(DividerPlacement, WorkedExamples)
 {
     const PlacementCase cases[] = {
         {"stacked 200", DIVIDER_STACKED, 200, 640, 480, {0, 0, 640, 200}, {0, 204, 640, 276}},
-        {"side by side 200", DIVIDER_SIDE_BY_SIDE, 200, 640, 480, {0, 0, 200, 480}, {204, 0, 436, 480}},
+        {"side by side 200",
+         DIVIDER_SIDE_BY_SIDE,
+         200,
+         640,
+         480,
+         {0, 0, 200, 480},
+         {204, 0, 436, 480}},
         {"stacked, 150 high", DIVIDER_STACKED, 200, 640, 150, {0, 0, 640, 146}, {0, 150, 640, 0}},
         {"stacked, 2 high", DIVIDER_STACKED, 200, 640, 2, {0, 0, 640, -2}, {0, 2, 640, 0}},
         {"stacked, 0 x 0", DIVIDER_STACKED, 200, 0, 0, {0, 0, 0, -4}, {0, 0, 0, 0}},
-        {"side by side, 150 wide", DIVIDER_SIDE_BY_SIDE, 200, 150, 480, {0, 0, 146, 480}, {150, 0, 0, 480}},
+        {"side by side, 150 wide",
+         DIVIDER_SIDE_BY_SIDE,
+         200,
+         150,
+         480,
+         {0, 0, 146, 480},
+         {150, 0, 0, 480}},
         {"stacked, bar at the top", DIVIDER_STACKED, 0, 640, 480, {0, 0, 640, 0}, {0, 4, 640, 476}},
-        {"stacked, bar at the bottom", DIVIDER_STACKED, 476, 640, 480, {0, 0, 640, 476}, {0, 480, 640, 0}},
+        {"stacked, bar at the bottom",
+         DIVIDER_STACKED,
+         476,
+         640,
+         480,
+         {0, 0, 640, 476},
+         {0, 480, 640, 0}},
         // At the ends of the 32-bit range the arithmetic wraps around as
         // machine arithmetic does, with no undefined behaviour (the sanitizer
         // build aborts on a signed overflow). width - 4 wraps to
         // INT32_MAX - 3, which does not limit a split of 0; pane 1's width,
         // width - 0 - 4, wraps the same way.
-        {"side by side, INT32_MIN wide", DIVIDER_SIDE_BY_SIDE, 0, INT32_MIN, 10, {0, 0, 0, 10},
+        {"side by side, INT32_MIN wide",
+         DIVIDER_SIDE_BY_SIDE,
+         0,
+         INT32_MIN,
+         10,
+         {0, 0, 0, 10},
          {4, 0, INT32_MAX - 3, 10}},
         // The split is limited to INT32_MAX - 4: the bar ends at the far edge.
-        {"stacked, INT32_MAX high, split INT32_MAX", DIVIDER_STACKED, INT32_MAX, 10, INT32_MAX,
-         {0, 0, 10, INT32_MAX - 4}, {0, INT32_MAX, 10, 0}},
+        {"stacked, INT32_MAX high, split INT32_MAX",
+         DIVIDER_STACKED,
+         INT32_MAX,
+         10,
+         INT32_MAX,
+         {0, 0, 10, INT32_MAX - 4},
+         {0, INT32_MAX, 10, 0}},
         // Pane 1's height, 10 - INT32_MIN - 4, wraps to INT32_MIN + 6.
-        {"stacked, split INT32_MIN", DIVIDER_STACKED, INT32_MIN, 10, 10, {0, 0, 10, INT32_MIN},
+        {"stacked, split INT32_MIN",
+         DIVIDER_STACKED,
+         INT32_MIN,
+         10,
+         10,
+         {0, 0, 10, INT32_MIN},
          {0, INT32_MIN + 4, 10, INT32_MIN + 6}},
     };
     for (const PlacementCase &c : cases) {
@@ -70,12 +103,13 @@ TEST(DividerDrag, StackedPressThenMovesFollowTheWorkedExample)
     EXPECT_EQ(splitPos, 200);
     EXPECT_EQ(dragOffset, 2);
 
-    struct Step { int32_t y; int32_t splitPos; } steps[] = {
-        {100, 98},
-        {-30, 0},    // above the control: -32 is raised to 0
-        {900, 476},  // 898 is lowered to the limit
-        {3, 1},
-        {2, 0},
+    struct Step {
+        int32_t y;
+        int32_t splitPos;
+    } steps[] = {
+        {100, 98},  {-30, 0},  // above the control: -32 is raised to 0
+        {900, 476},            // 898 is lowered to the limit
+        {3, 1},     {2, 0},
     };
     for (const Step &step : steps) {
         // x must not matter when stacked.
@@ -132,10 +166,10 @@ TEST(DividerDrag, PressAndDragWrapAtTheEndsOfTheRange)
         int32_t dragOffset, width, height, x, y;
         int32_t splitPos;
     } cases[] = {
-        {"INT32_MIN - 1 wraps to INT32_MAX, which the far end limits", DIVIDER_STACKED, 1, 0, 100, 0,
-         INT32_MIN, 96},
-        {"INT32_MAX - (-1) wraps to INT32_MIN, which is raised to 0", DIVIDER_SIDE_BY_SIDE, -1, 100, 0,
-         INT32_MAX, 0, 0},
+        {"INT32_MIN - 1 wraps to INT32_MAX, which the far end limits", DIVIDER_STACKED, 1, 0, 100,
+         0, INT32_MIN, 96},
+        {"INT32_MAX - (-1) wraps to INT32_MIN, which is raised to 0", DIVIDER_SIDE_BY_SIDE, -1, 100,
+         0, INT32_MAX, 0, 0},
     };
     for (const DragCase &c : cases) {
         EXPECT_EQ(DragDivider(c.orientation, 0, c.dragOffset, c.width, c.height, c.x, c.y),

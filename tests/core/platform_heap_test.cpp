@@ -25,14 +25,15 @@ TEST(Heap, CountdownFailsAfterTheGivenNumberOfSuccesses)
 
 TEST(CharStep, ShiftJisKeepsLeadAndTrailTogetherButNeverSwallowsNul)
 {
-    struct Case { const char *text; int step; } cases[] = {
-        {"A", 1},
-        {"\x82\x6C", 2},   // full-width M
-        {"\x83\x5C", 2},   // trail byte 0x5C is not a backslash
-        {"\x82\r", 2},     // a lead byte takes the CR into its character
-        {"\x82", 1},       // a lead byte before the final NUL stands alone
-        {"\xE0\x40", 2},
-        {"\xFD\x40", 1},   // 0xFD is no lead byte
+    struct Case {
+        const char *text;
+        int step;
+    } cases[] = {
+        {"A", 1},        {"\x82\x6C", 2},  // full-width M
+        {"\x83\x5C", 2},                   // trail byte 0x5C is not a backslash
+        {"\x82\r", 2},                     // a lead byte takes the CR into its character
+        {"\x82", 1},                       // a lead byte before the final NUL stands alone
+        {"\xE0\x40", 2}, {"\xFD\x40", 1},  // 0xFD is no lead byte
         {"\x80\x40", 1},
     };
     for (const Case &c : cases)

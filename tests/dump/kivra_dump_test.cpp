@@ -86,8 +86,8 @@ std::string ReferenceDump(const std::string &path)
 {
     std::string file = ReadTestFile(path);
     std::string out = path + "\n";
-    const ReferenceReading reading =
-        ReadAtomsForReference((const unsigned char *)file.data(), (uint32_t)file.size(), ATOM_WALK_DEPTH_LIMIT);
+    const ReferenceReading reading = ReadAtomsForReference(
+        (const unsigned char *)file.data(), (uint32_t)file.size(), ATOM_WALK_DEPTH_LIMIT);
     for (const ReferenceAtom &atom : reading.atoms) {
         out.append(2 * atom.depth, ' ');
         out += ReferenceLabel(atom) + "\n";
@@ -209,8 +209,8 @@ std::string ReferenceJsonSummary(const std::string &path)
         out += std::string(atom.depth, ' ') + line;
     }
     for (const ReferenceStop &stop : reading.stops)
-        out += "report " + std::to_string(stop.offset) + " " + (IsNote(stop) ? "note " : "problem ") +
-               stop.reason + "\n";
+        out += "report " + std::to_string(stop.offset) + " " +
+            (IsNote(stop) ? "note " : "problem ") + stop.reason + "\n";
     return out;
 }
 
@@ -221,7 +221,7 @@ RunResult JsonSummary(const TempDirectory &dir, const std::vector<std::string> &
     for (const std::string &a : args)
         command += " " + Quote(a);
     command += " 2>" + Quote(dir.path() + "/dump-stderr.txt") + " | python3 " +
-               Quote(std::string(KIVRA_SOURCE_DIR) + "/tests/dump/json_summary.py");
+        Quote(std::string(KIVRA_SOURCE_DIR) + "/tests/dump/json_summary.py");
     return RunCommand(command, dir.path() + "/json-stderr.txt");
 }
 
@@ -271,8 +271,9 @@ protected:
     std::string Make(const FfmpegFile &f)
     {
         std::string out = dir.path() + "/" + f.name;
-        std::string inputs = strstr(f.arguments, "-vn") ? "-f lavfi -i sine=frequency=440:duration=1"
-                                                        : videoAndSound;
+        std::string inputs = strstr(f.arguments, "-vn")
+            ? "-f lavfi -i sine=frequency=440:duration=1"
+            : videoAndSound;
         std::string command = "ffmpeg -v error -y " + inputs + " " + f.arguments + " " + Quote(out);
         EXPECT_EQ(system(command.c_str()), 0) << command;
         return out;
@@ -282,21 +283,42 @@ protected:
 TEST_F(KivraDumpOnFfmpegFiles, TreesMatchAnIndependentReadingOfTheBytes)
 {
     const FfmpegFile files[] = {
-        {"moov-at-end.mp4", "-c:v libx264 -preset ultrafast -c:a aac",
-         {"ftyp", "free", "mdat", "moov"}, "[ftypisom]", {"\n    trak (+0x", "\n      mdia (+0x"}},
-        {"faststart.mp4", "-c:v libx264 -preset ultrafast -c:a aac -movflags +faststart",
-         {"ftyp", "moov", "free", "mdat"}, "[ftypisom]", {"\n        minf (+0x", "\n          stbl (+0x"}},
+        {"moov-at-end.mp4",
+         "-c:v libx264 -preset ultrafast -c:a aac",
+         {"ftyp", "free", "mdat", "moov"},
+         "[ftypisom]",
+         {"\n    trak (+0x", "\n      mdia (+0x"}},
+        {"faststart.mp4",
+         "-c:v libx264 -preset ultrafast -c:a aac -movflags +faststart",
+         {"ftyp", "moov", "free", "mdat"},
+         "[ftypisom]",
+         {"\n        minf (+0x", "\n          stbl (+0x"}},
         {"fragmented.mp4",
          "-c:v libx264 -preset ultrafast -c:a aac -g 5 -movflags frag_keyframe+empty_moov",
-         {}, "[ftypiso", {"\n    mvex (+0x", "\n  moof (+0x", "\n    traf (+0x", "\n      trun (+0x", "\n  mfra (+0x"}},
-        {"movie.mov", "-c:v libx264 -preset ultrafast -c:a aac", {"ftyp", "wide", "mdat", "moov"},
-         "[ftypqt  ]", {"\n    trak (+0x"}},
-        {"phone.3gp", "-c:v libx264 -preset ultrafast -c:a aac -ar 16000 -ac 1",
-         {"ftyp", "free", "mdat", "moov"}, "[ftyp3gp", {"\n    trak (+0x"}},
-        {"phone.3g2", "-c:v libx264 -preset ultrafast -c:a aac -ar 16000 -ac 1",
-         {"ftyp", "free", "mdat", "moov"}, "[ftyp3g2", {"\n    trak (+0x"}},
-        {"tagged.m4a", "-vn -c:a aac -metadata title=Kivra -metadata artist=Someone",
-         {"ftyp", "free", "mdat", "moov"}, "[ftypM4A ]", {"\n    udta (+0x", "\n      meta (+0x"}},
+         {},
+         "[ftypiso",
+         {"\n    mvex (+0x", "\n  moof (+0x", "\n    traf (+0x", "\n      trun (+0x",
+          "\n  mfra (+0x"}},
+        {"movie.mov",
+         "-c:v libx264 -preset ultrafast -c:a aac",
+         {"ftyp", "wide", "mdat", "moov"},
+         "[ftypqt  ]",
+         {"\n    trak (+0x"}},
+        {"phone.3gp",
+         "-c:v libx264 -preset ultrafast -c:a aac -ar 16000 -ac 1",
+         {"ftyp", "free", "mdat", "moov"},
+         "[ftyp3gp",
+         {"\n    trak (+0x"}},
+        {"phone.3g2",
+         "-c:v libx264 -preset ultrafast -c:a aac -ar 16000 -ac 1",
+         {"ftyp", "free", "mdat", "moov"},
+         "[ftyp3g2",
+         {"\n    trak (+0x"}},
+        {"tagged.m4a",
+         "-vn -c:a aac -metadata title=Kivra -metadata artist=Someone",
+         {"ftyp", "free", "mdat", "moov"},
+         "[ftypM4A ]",
+         {"\n    udta (+0x", "\n      meta (+0x"}},
     };
     for (const FfmpegFile &f : files) {
         std::string path = Make(f);
@@ -321,22 +343,28 @@ TEST_F(KivraDumpOnFfmpegFiles, TreesMatchAnIndependentReadingOfTheBytes)
         size_t ftyp = described.out.find("\n  ftyp (+0x00000000:");
         ASSERT_NE(ftyp, std::string::npos) << f.name;
         size_t lineEnd = described.out.find('\n', ftyp + 1);
-        std::string expected = std::string("    ") + f.brandSection + "] this brand\n    brand body\n";
+        std::string expected =
+            std::string("    ") + f.brandSection + "] this brand\n    brand body\n";
         EXPECT_EQ(described.out.compare(lineEnd + 1, expected.size(), expected), 0)
-            << f.name << "\n" << described.out.substr(0, 300);
+            << f.name << "\n"
+            << described.out.substr(0, 300);
         EXPECT_EQ(described.out.find("not shown"), std::string::npos) << f.name;
     }
 }
 
 TEST_F(KivraDumpOnFfmpegFiles, FragmentsHoldTheirTrackFragmentBoxes)
 {
-    const FfmpegFile f = {"frag.mp4",
-                          "-c:v libx264 -preset ultrafast -c:a aac -g 5 -movflags frag_keyframe+empty_moov",
-                          {}, "", {}};
+    const FfmpegFile f = {
+        "frag.mp4",
+        "-c:v libx264 -preset ultrafast -c:a aac -g 5 -movflags frag_keyframe+empty_moov",
+        {},
+        "",
+        {}};
     std::string out = Dump(dir, {"--no-defs", Make(f)}).out;
     // Every moof holds mfhd first, then trafs whose first child is tfhd.
     size_t moofs = 0;
-    for (size_t at = out.find("\n  moof "); at != std::string::npos; at = out.find("\n  moof ", at + 1)) {
+    for (size_t at = out.find("\n  moof "); at != std::string::npos;
+         at = out.find("\n  moof ", at + 1)) {
         moofs++;
         size_t next = out.find('\n', at + 1);
         EXPECT_EQ(out.compare(next, 11, "\n    mfhd ("), 0);
@@ -351,8 +379,16 @@ TEST_F(KivraDumpOnFfmpegFiles, CheckFindsNoProblemInWholeFilesAndTheCutInCutCopi
 {
     const FfmpegFile files[] = {
         {"check.mp4", "-c:v libx264 -preset ultrafast -c:a aac", {}, "", {}},
-        {"check-faststart.mp4", "-c:v libx264 -preset ultrafast -c:a aac -movflags +faststart", {}, "", {}},
-        {"check-frag.mp4", "-c:v libx264 -preset ultrafast -c:a aac -g 5 -movflags frag_keyframe+empty_moov", {}, "", {}},
+        {"check-faststart.mp4",
+         "-c:v libx264 -preset ultrafast -c:a aac -movflags +faststart",
+         {},
+         "",
+         {}},
+        {"check-frag.mp4",
+         "-c:v libx264 -preset ultrafast -c:a aac -g 5 -movflags frag_keyframe+empty_moov",
+         {},
+         "",
+         {}},
         {"check.mov", "-c:v libx264 -preset ultrafast -c:a aac -metadata title=Kivra", {}, "", {}},
         {"check.m4a", "-vn -c:a aac -metadata title=Kivra -metadata artist=Someone", {}, "", {}},
         // Every ProRes frame begins like an atom ('icpf'); the audio after
@@ -380,18 +416,21 @@ TEST_F(KivraDumpOnFfmpegFiles, CheckFindsNoProblemInWholeFilesAndTheCutInCutCopi
             RunResult run = Dump(dir, {"--no-defs", "--quiet", cutPath});
             EXPECT_EQ(run.status, HasProblem(cutReading) ? 3 : 0) << f.name << " cut at " << cut;
             EXPECT_EQ(ParseReport(run.out, cutPath), ReferenceReport(cutReading))
-                << f.name << " cut at " << cut << "\n" << run.out;
+                << f.name << " cut at " << cut << "\n"
+                << run.out;
             // A cut inside a top-level atom is a problem; one between two
             // top-level atoms leaves a file that walks cleanly.
             bool inside = false;
             for (const ReferenceAtom &atom : reading.atoms)
-                inside = inside || (atom.depth == 1 && atom.offset < cut &&
-                                    cut < atom.offset + 8 + atom.payloadSize);
+                inside = inside ||
+                    (atom.depth == 1 && atom.offset < cut &&
+                     cut < atom.offset + 8 + atom.payloadSize);
             EXPECT_EQ(run.status, inside ? 3 : 0) << f.name << " cut at " << cut;
             RunResult summary = JsonSummary(dir, {"--no-defs", "--check", cutPath});
             EXPECT_EQ(summary.out, ReferenceJsonSummary(cutPath)) << f.name << " cut at " << cut;
         }
-        EXPECT_TRUE(ParsesAsJson(dir, {"--defs", std::string(KIVRA_SOURCE_DIR) + "/atom.def", path}));
+        EXPECT_TRUE(
+            ParsesAsJson(dir, {"--defs", std::string(KIVRA_SOURCE_DIR) + "/atom.def", path}));
     }
 }
 
@@ -442,7 +481,8 @@ TEST_F(KivraDumpCommandLine, ReadsAtomDefBesideItselfByDefault)
     fputs("[moov] decoy\ndecoy\n", decoy);
     fclose(decoy);
     std::string inDir = "cd " + Quote(dir.path()) + " && ";
-    RunResult byDefault = RunCommand(inDir + Quote(KIVRA_DUMP) + " " + Quote(sample), dir.path() + "/e");
+    RunResult byDefault =
+        RunCommand(inDir + Quote(KIVRA_DUMP) + " " + Quote(sample), dir.path() + "/e");
     RunResult explicitDefs = Dump(dir, {"--defs", besideTool, sample});
     RunResult none = Dump(dir, {"--no-defs", sample});
     EXPECT_EQ(byDefault.status, 0);
@@ -452,8 +492,8 @@ TEST_F(KivraDumpCommandLine, ReadsAtomDefBesideItselfByDefault)
     EXPECT_EQ(none.out, ReferenceDump(sample));
     // The root line is the path exactly as given.
     RunResult relative = RunCommand("cd " + Quote(KIVRA_SOURCE_DIR) + " && " + Quote(KIVRA_DUMP) +
-                                  " --no-defs ./samples//sample.mp4",
-                              dir.path() + "/e");
+                                        " --no-defs ./samples//sample.mp4",
+                                    dir.path() + "/e");
     EXPECT_EQ(relative.out.substr(0, relative.out.find('\n')), "./samples//sample.mp4");
 }
 
@@ -489,48 +529,80 @@ std::vector<CheckCase> HandMadeCases()
         {"mdat-last-header-shaped", Join({ftyp, MediaLikeAHeader()}), 0, "F: clean\n"},
         {"payload-no-header", Join({ftyp, Atom("moov", FullBox("mvhd", 20))}), 0, "F: clean\n"},
         {"media-data-like-atoms",
-         Join({ftyp, Atom("mdat", Join({Atom("icpf", Bytes(12, 0x11)), Raw({0xFF, 0x01, 0xFD, 0x02}), Bytes(12, 0)})),
-               Atom("moov", FullBox("mvhd", 0))}), 0,
-         "F: 0x00000028: note: type 0x00000000 is not printable ASCII, so no atom starts here; the last 16 bytes of 'mdat' at 0x0000000C are not shown (media data, which looks like atoms only by chance) [type-not-printable]\n"
+         Join({ftyp,
+               Atom("mdat",
+                    Join({Atom("icpf", Bytes(12, 0x11)), Raw({0xFF, 0x01, 0xFD, 0x02}),
+                          Bytes(12, 0)})),
+               Atom("moov", FullBox("mvhd", 0))}),
+         0,
+         "F: 0x00000028: note: type 0x00000000 is not printable ASCII, so no atom starts here; the "
+         "last 16 bytes of 'mdat' at 0x0000000C are not shown (media data, which looks like atoms "
+         "only by chance) [type-not-printable]\n"
          "F: 0 problems, 1 note\n"},
-        {"cut-three-deep", CutThreeDeep(),
-         3,
-         "F: 0x0000000C: problem: 'moov' is cut short by the end of the file: its size is 200 bytes, 105 are there [cut-short]\n"
-         "F: 0x00000020: problem: 'trak' is cut short by the end of the file: its size is 150 bytes, 85 are there [cut-short]\n"
-         "F: 0x00000034: problem: 'mdia' is cut short by the end of the file: its size is 100 bytes, 65 are there [cut-short]\n"
-         "F: 0x0000006F: problem: 6 bytes left where an 8-byte atom header was due; the last 6 bytes of 'mdia' at 0x00000034 are not shown [short-header]\n"
+        {"cut-three-deep", CutThreeDeep(), 3,
+         "F: 0x0000000C: problem: 'moov' is cut short by the end of the file: its size is 200 "
+         "bytes, 105 are there [cut-short]\n"
+         "F: 0x00000020: problem: 'trak' is cut short by the end of the file: its size is 150 "
+         "bytes, 85 are there [cut-short]\n"
+         "F: 0x00000034: problem: 'mdia' is cut short by the end of the file: its size is 100 "
+         "bytes, 65 are there [cut-short]\n"
+         "F: 0x0000006F: problem: 6 bytes left where an 8-byte atom header was due; the last 6 "
+         "bytes of 'mdia' at 0x00000034 are not shown [short-header]\n"
          "F: 4 problems, 0 notes\n"},
         {"size-overruns-enclosing",
-         Join({ftyp, Atom("moov", Join({FullBox("mvhd", 0), AtomWithSize(64, "trak", Bytes(4, 0)), Bytes(8, 0)}))}), 3,
-         "F: 0x00000020: problem: the size of 'trak', 64 bytes, overruns the 20 bytes left in 'moov' at 0x0000000C, which are not shown [size-overruns]\n"
+         Join({ftyp,
+               Atom("moov",
+                    Join({FullBox("mvhd", 0), AtomWithSize(64, "trak", Bytes(4, 0)),
+                          Bytes(8, 0)}))}),
+         3,
+         "F: 0x00000020: problem: the size of 'trak', 64 bytes, overruns the 20 bytes left in "
+         "'moov' at 0x0000000C, which are not shown [size-overruns]\n"
          "F: 1 problem, 0 notes\n"},
         {"size-1", Join({ftyp, AtomWithSize(1, "mdat", Bytes(24, 0))}), 3,
-         "F: 0x0000000C: problem: 'mdat' has size 1, a 64-bit size after its type, which is not followed; the 32 bytes after the last top-level atom are not shown [size-64bit]\n"
+         "F: 0x0000000C: problem: 'mdat' has size 1, a 64-bit size after its type, which is not "
+         "followed; the 32 bytes after the last top-level atom are not shown [size-64bit]\n"
          "F: 1 problem, 0 notes\n"},
-        {"size-5", Join({ftyp, Atom("moov", Join({FullBox("mvhd", 0), AtomWithSize(5, "trak", Bytes(8, 0))}))}), 3,
-         "F: 0x00000020: problem: 'trak' has size 5, less than its own 8-byte header; the last 16 bytes of 'moov' at 0x0000000C are not shown [size-too-small]\n"
+        {"size-5",
+         Join({ftyp,
+               Atom("moov", Join({FullBox("mvhd", 0), AtomWithSize(5, "trak", Bytes(8, 0))}))}),
+         3,
+         "F: 0x00000020: problem: 'trak' has size 5, less than its own 8-byte header; the last 16 "
+         "bytes of 'moov' at 0x0000000C are not shown [size-too-small]\n"
          "F: 1 problem, 0 notes\n"},
         {"short-tail", Join({ftyp, Raw({0, 0, 1})}), 3,
-         "F: 0x0000000C: problem: 3 bytes left where an 8-byte atom header was due; the 3 bytes after the last top-level atom are not shown [short-header]\n"
+         "F: 0x0000000C: problem: 3 bytes left where an 8-byte atom header was due; the 3 bytes "
+         "after the last top-level atom are not shown [short-header]\n"
          "F: 1 problem, 0 notes\n"},
         {"zeros-after-last-atom", Join({ftyp, Atom("moov", FullBox("mvhd", 0)), Bytes(100, 0)}), 3,
-         "F: 0x00000020: problem: type 0x00000000 is not printable ASCII, so no atom starts here; the 100 bytes after the last top-level atom are not shown [type-not-printable]\n"
+         "F: 0x00000020: problem: type 0x00000000 is not printable ASCII, so no atom starts here; "
+         "the 100 bytes after the last top-level atom are not shown [type-not-printable]\n"
          "F: 1 problem, 0 notes\n"},
-        {"not-an-atom-file", Join({Raw({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}), Bytes(20, 0)}), 3,
-         "F: 0x00000000: problem: type 0x0D0A1A0A is not printable ASCII, so no atom starts here; none of the file's 28 bytes is shown as an atom [type-not-printable]\n"
+        {"not-an-atom-file",
+         Join({Raw({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}), Bytes(20, 0)}), 3,
+         "F: 0x00000000: problem: type 0x0D0A1A0A is not printable ASCII, so no atom starts here; "
+         "none of the file's 28 bytes is shown as an atom [type-not-printable]\n"
          "F: 1 problem, 0 notes\n"},
-        {"quicktime-zero-end", Join({ftyp, Atom("moov", Atom("udta", Join({Atom("name", Text("abc")), Bytes(4, 0)})))}), 0,
-         "F: 0x00000027: note: 'udta' at 0x00000014 ends with a 32-bit zero, as QuickTime writes [zero-terminator]\n"
+        {"quicktime-zero-end",
+         Join({ftyp, Atom("moov", Atom("udta", Join({Atom("name", Text("abc")), Bytes(4, 0)})))}),
+         0,
+         "F: 0x00000027: note: 'udta' at 0x00000014 ends with a 32-bit zero, as QuickTime writes "
+         "[zero-terminator]\n"
          "F: 0 problems, 1 note\n"},
         {"itunes-item-after-printable",
-         Join({ftyp, Atom("moov", Atom("udta", Join({Atom("aART", Text("someone")), Atom("\xA9nam", Text("title"))})))}), 0,
-         "F: 0x0000002B: note: iTunes item type 0xA9 'nam': a type beginning with 0xA9 is taken for no atom; the last 13 bytes of 'udta' at 0x00000014 are not shown [itunes-item-type]\n"
+         Join({ftyp,
+               Atom("moov",
+                    Atom("udta",
+                         Join({Atom("aART", Text("someone")), Atom("\xA9nam", Text("title"))})))}),
+         0,
+         "F: 0x0000002B: note: iTunes item type 0xA9 'nam': a type beginning with 0xA9 is taken "
+         "for no atom; the last 13 bytes of 'udta' at 0x00000014 are not shown [itunes-item-type]\n"
          "F: 0 problems, 1 note\n"},
         // Not after a printable item: the payload is a leaf, not a stop.
-        {"itunes-item-first", Join({ftyp, Atom("moov", Atom("udta", Atom("\xA9nam", Text("title"))))}), 0,
-         "F: clean\n"},
+        {"itunes-item-first",
+         Join({ftyp, Atom("moov", Atom("udta", Atom("\xA9nam", Text("title"))))}), 0, "F: clean\n"},
         {"depth-limit", NestedAtoms(ATOM_WALK_DEPTH_LIMIT + 2), 3,
-         "F: 0x00007FF8: problem: 'nest' is 4096 levels deep, the deepest shown: its child atoms are not shown [depth-limit]\n"
+         "F: 0x00007FF8: problem: 'nest' is 4096 levels deep, the deepest shown: its child atoms "
+         "are not shown [depth-limit]\n"
          "F: 1 problem, 0 notes\n"},
     };
 }
@@ -578,10 +650,11 @@ TEST_F(KivraDumpCheck, ACompleteLastAtomShowsNoInventedAtom)
     const std::string path = dir.path() + "/moov-last.mp4";
     WriteFile(path, AsString(HandMadeCases()[0].file));
     RunResult run = Dump(dir, {"--no-defs", path});
-    EXPECT_EQ(run.out, path +
-                           "\n  ftyp (+0x00000000:4[0x4])\n  mdat (+0x0000000C:16[0x10])\n"
-                           "  moov (+0x00000024:67[0x43])\n    mvhd (+0x0000002C:8[0x8])\n"
-                           "    free (+0x0000003C:43[0x2B])\n");
+    EXPECT_EQ(run.out,
+              path +
+                  "\n  ftyp (+0x00000000:4[0x4])\n  mdat (+0x0000000C:16[0x10])\n"
+                  "  moov (+0x00000024:67[0x43])\n    mvhd (+0x0000002C:8[0x8])\n"
+                  "    free (+0x0000003C:43[0x2B])\n");
 }
 
 TEST_F(KivraDumpCheck, SeveralFilesOneAfterTheOtherExitWithTheHighestCode)
@@ -630,8 +703,9 @@ TEST_F(KivraDumpCheck, HelpListsEveryOptionAndVersionIsKivras)
     ASSERT_NE(at, std::string::npos);
     unsigned a = 0, b = 0, c = 0, d = 0;
     ASSERT_EQ(sscanf(rc.c_str() + at, "\nFILEVERSION %u, %u, %u, %u", &a, &b, &c, &d), 4);
-    EXPECT_EQ(version.out, "kivra-dump " + std::to_string(a) + "." + std::to_string(b) + "." +
-                               std::to_string(c) + "." + std::to_string(d) + "\n");
+    EXPECT_EQ(version.out,
+              "kivra-dump " + std::to_string(a) + "." + std::to_string(b) + "." +
+                  std::to_string(c) + "." + std::to_string(d) + "\n");
 }
 
 TEST_F(KivraDumpCheck, JsonHoldsTheTreeAndTheReportOfHandMadeAndHostileFiles)
@@ -686,12 +760,13 @@ TEST_F(KivraDumpCheck, JsonEscapesEveryByteOfDescriptionsAndErrors)
     const std::string defs = dir.path() + "/odd.def";
     // Lines of 8 to 15 and of 16 and more bytes, plain or with an escape in
     // their last step.
-    WriteFile(defs, std::string("[moov] Film \xE9\x81\x40 \"q\" \\ \x7F\x1B end\n"
-                                "\x01\x02\x03\xFF\n"
-                                "plain 12 abc\n"
-                                "nine b\"\\\n"
-                                "exactly sixteen!\n"
-                                "twenty-three bytes, \xA9\"\n"));
+    WriteFile(defs,
+              std::string("[moov] Film \xE9\x81\x40 \"q\" \\ \x7F\x1B end\n"
+                          "\x01\x02\x03\xFF\n"
+                          "plain 12 abc\n"
+                          "nine b\"\\\n"
+                          "exactly sixteen!\n"
+                          "twenty-three bytes, \xA9\"\n"));
     RunResult summary = JsonSummary(dir, {"--defs", defs, sample});
     EXPECT_EQ(summary.status, 0) << summary.err;
     EXPECT_NE(summary.out.find("\n  \"[moov] Film \\xE9\\x81@ \"q\" \\x5C \\x7F\\x1B end\"\n"

@@ -112,8 +112,9 @@ static void Check(FILE *out, HWND main, HWND tree)
     WriteClass(out, main);
     WriteClass(out, GetParent(tree));
     WriteClass(out, tree);
-    WriteClass(out, GetWindow(tree, GW_HWNDNEXT) ? GetWindow(tree, GW_HWNDNEXT)
-                                                 : GetWindow(tree, GW_HWNDPREV));
+    WriteClass(out,
+               GetWindow(tree, GW_HWNDNEXT) ? GetWindow(tree, GW_HWNDNEXT)
+                                            : GetWindow(tree, GW_HWNDPREV));
     fputs("\n", out);
     fprintf(out, "items %ld\n", (long)SendMessageA(tree, TVM_GETCOUNT, 0, 0));
     WriteDepths(out, tree);

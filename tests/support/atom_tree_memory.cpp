@@ -37,8 +37,7 @@ static MemoryTreeNode *AppendMemoryTreeNode(MemoryTree *tree, MemoryTreeNode *pa
 static void *InsertMemoryTreeItem(void *context, void *parentItem, const char *text,
                                   AtomNodeRecord *record)
 {
-    return AppendMemoryTreeNode((MemoryTree *)context, (MemoryTreeNode *)parentItem, text,
-                                record);
+    return AppendMemoryTreeNode((MemoryTree *)context, (MemoryTreeNode *)parentItem, text, record);
 }
 
 static void InsertMemoryTreeText(void *context, void *parentItem, const char *text)

@@ -12,11 +12,11 @@ struct MemoryTreeNode {
     MemoryTreeNode *firstChild;
     MemoryTreeNode *lastChild;
     MemoryTreeNode *nextSibling;
-    uint32_t depth;          // 0 for top-level items
+    uint32_t depth;  // 0 for top-level items
 };
 
 struct MemoryTree {
-    AtomTree service;        // context points at this record
+    AtomTree service;  // context points at this record
     MemoryTreeNode *firstTop;
     MemoryTreeNode *lastTop;
     uint32_t itemCount;

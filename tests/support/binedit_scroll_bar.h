@@ -5,8 +5,7 @@
 // clamps every position set to the range last given to it. This record
 // stands for that scroll bar wherever the window system is not at hand:
 // in the tests and fuzz harnesses of the binary view.
-struct BinEditScrollBar
-{
+struct BinEditScrollBar {
     int32_t minimum;
     int32_t maximum;
     int32_t position;

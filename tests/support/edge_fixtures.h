@@ -44,12 +44,14 @@ inline Bytes MediaLikeAHeader()
 // goes through three levels.
 inline Bytes CutThreeDeep()
 {
-    return Join({FtypIsom(),
-                 AtomWithSize(200, "moov",
-                              Join({FullBox("mvhd", 0),
-                                    AtomWithSize(150, "trak",
-                                                 Join({FullBox("tkhd", 0),
-                                                       AtomWithSize(100, "mdia",
-                                                                    Join({Atom("hdlr", Text(googleFreeText)),
-                                                                          Raw({0, 0, 1, 0, 'm', 'i'})}))}))}))});
+    return Join(
+        {FtypIsom(),
+         AtomWithSize(
+             200, "moov",
+             Join({FullBox("mvhd", 0),
+                   AtomWithSize(150, "trak",
+                                Join({FullBox("tkhd", 0),
+                                      AtomWithSize(100, "mdia",
+                                                   Join({Atom("hdlr", Text(googleFreeText)),
+                                                         Raw({0, 0, 1, 0, 'm', 'i'})}))}))}))});
 }

@@ -68,8 +68,7 @@ inline void ReferenceWalkRange(const unsigned char *data, uint32_t start, uint32
                    !ReferencePrintable(h[6]) || !ReferencePrintable(h[7])) {
             reason = "type-not-printable";
             note = depth > 1 && h[4] == 0xA9 && ReferencePrintable(h[5]) &&
-                   ReferencePrintable(h[6]) && ReferencePrintable(h[7]) && size >= 8 &&
-                   size <= left;
+                ReferencePrintable(h[6]) && ReferencePrintable(h[7]) && size >= 8 && size <= left;
             if (note)
                 reason = "itunes-item-type";
         } else if (size == 1) {
@@ -86,8 +85,8 @@ inline void ReferenceWalkRange(const unsigned char *data, uint32_t start, uint32
         }
         bool clamped = size > left;
         uint32_t payload = size == 0 || clamped ? left - 8 : size - 8;
-        out.atoms.push_back({depth, std::string((const char *)h + 4, 4), pos, size, payload,
-                             clamped});
+        out.atoms.push_back(
+            {depth, std::string((const char *)h + 4, 4), pos, size, payload, clamped});
         found++;
         if (clamped)
             out.stops.push_back({pos, "cut-short", false, false});

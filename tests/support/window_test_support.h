@@ -31,11 +31,7 @@ struct RecordedMessage {
 };
 
 // Which parameters an expected message compares; the message always is.
-enum {
-    CHECK_WPARAM = 1,
-    CHECK_LPARAM = 2,
-    CHECK_BOTH = CHECK_WPARAM | CHECK_LPARAM
-};
+enum { CHECK_WPARAM = 1, CHECK_LPARAM = 2, CHECK_BOTH = CHECK_WPARAM | CHECK_LPARAM };
 
 // One line of a table of expected messages; a table ends with {}.
 struct ExpectedMessage {

@@ -25,8 +25,8 @@ const char kSamplePath[] = KIVRA_SOURCE_DIR "/samples/sample.mp4";
 // A file of one 16-byte ftyp atom: small enough to tell apart from the sample.
 std::string WriteSmallFile()
 {
-    static const unsigned char ftyp[16] = {0, 0, 0, 16, 'f', 't', 'y', 'p',
-                                           'i', 's', 'o', 'm', 0, 0, 2, 0};
+    static const unsigned char ftyp[16] = {0,   0,   0,   16,  'f', 't', 'y', 'p',
+                                           'i', 's', 'o', 'm', 0,   0,   2,   0};
     std::string path = TempFilePath("kivra_app_test_small.mp4");
     FILE *file = fopen(path.c_str(), "wb");
     if (file != NULL) {
@@ -72,8 +72,14 @@ protected:
     }
 
     HWND Divider() { return (HWND)GetWindowLongPtrA(main, GWLP_USERDATA); }
-    HWND Tree() { return (HWND)SendMessageA(Divider(), DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0); }
-    HWND Binary() { return (HWND)SendMessageA(Divider(), DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0); }
+    HWND Tree()
+    {
+        return (HWND)SendMessageA(Divider(), DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0);
+    }
+    HWND Binary()
+    {
+        return (HWND)SendMessageA(Divider(), DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0);
+    }
     BinEditState *View() { return (BinEditState *)GetWindowState(Binary()); }
 
     LRESULT ItemCount() { return SendMessageA(Tree(), TVM_GETCOUNT, 0, 0); }
@@ -153,8 +159,8 @@ protected:
         path = directory + "\\";
         path += std::string(259 - path.size() - 4, 'f') + ".mp4";
         ASSERT_EQ(path.size(), 259u);
-        static const unsigned char ftyp[16] = {0, 0, 0, 16, 'f', 't', 'y', 'p',
-                                               'i', 's', 'o', 'm', 0, 0, 2, 0};
+        static const unsigned char ftyp[16] = {0,   0,   0,   16,  'f', 't', 'y', 'p',
+                                               'i', 's', 'o', 'm', 0,   0,   2,   0};
         ASSERT_TRUE(WriteFileBytes(path, std::vector<unsigned char>(ftyp, ftyp + 16)));
     }
 
@@ -188,7 +194,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(MainWindow, BuildsTheDividerWithTheTreeAboveTheBinaryView)
 {
@@ -198,7 +204,8 @@ TEST_F(MainWindow, BuildsTheDividerWithTheTreeAboveTheBinaryView)
     EXPECT_STREQ(title, "kivra - drop me m4v, 3g2, kind of MPEG4...");
     EXPECT_EQ(ClassOf(main), "MainWndProc");
     EXPECT_TRUE(GetWindowLongPtrA(main, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-    EXPECT_EQ((DWORD)GetWindowLongPtrA(main, GWL_STYLE) & WS_OVERLAPPEDWINDOW, (DWORD)WS_OVERLAPPEDWINDOW);
+    EXPECT_EQ((DWORD)GetWindowLongPtrA(main, GWL_STYLE) & WS_OVERLAPPEDWINDOW,
+              (DWORD)WS_OVERLAPPEDWINDOW);
 
     HWND divider = Divider();
     EXPECT_EQ(GetWindow(main, GW_CHILD), divider);
@@ -262,13 +269,14 @@ TEST_F(MainWindow, OpensTheArgumentAndShowsTheSelectedItemsBytes)
     // An atom shows only its payload, from the byte after its header.
     HTREEITEM firstAtom = Next(root, TVGN_CHILD);
     char text[128];
-    const AtomNodeRecord *record = (const AtomNodeRecord *)Item(firstAtom, text, sizeof(text)).lParam;
+    const AtomNodeRecord *record =
+        (const AtomNodeRecord *)Item(firstAtom, text, sizeof(text)).lParam;
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(strncmp(text, "ftyp", 4), 0) << text;
     EXPECT_EQ(record->payloadOffset, 8u);
     Select(firstAtom);
     uint32_t atomSize = ((uint32_t)file[0] << 24) | ((uint32_t)file[1] << 16) |
-                        ((uint32_t)file[2] << 8) | (uint32_t)file[3];
+        ((uint32_t)file[2] << 8) | (uint32_t)file[3];
     ASSERT_EQ(View()->size, atomSize - 8);
     EXPECT_EQ(memcmp(View()->data, file.data() + 8, atomSize - 8), 0);
     EXPECT_NE(View()->data, file.data() + 8) << "the view keeps its own copy";

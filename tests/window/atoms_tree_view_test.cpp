@@ -101,7 +101,8 @@ std::string ReadBackTree(HWND tree)
     std::vector<std::pair<HTREEITEM, int>> pending;
     // Top-level items in reverse so that the first is taken first.
     std::vector<HTREEITEM> tops;
-    for (HTREEITEM i = top; i; i = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)i))
+    for (HTREEITEM i = top; i;
+         i = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)i))
         tops.push_back(i);
     for (size_t i = tops.size(); i-- > 0;)
         pending.push_back({tops[i], 0});
@@ -119,7 +120,8 @@ std::string ReadBackTree(HWND tree)
         out += text;
         out += item.lParam ? " *\n" : "\n";
         std::vector<HTREEITEM> children;
-        for (HTREEITEM c = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)entry.first);
+        for (HTREEITEM c =
+                 (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)entry.first);
              c; c = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)c))
             children.push_back(c);
         for (size_t i = children.size(); i-- > 0;)
@@ -145,7 +147,8 @@ protected:
         tree = CreateWindowA(WC_TREEVIEWA, "", WS_CHILD | WS_VISIBLE, 0, 0, 400, 300, owner, NULL,
                              GetModuleHandleA(NULL), NULL);
         ASSERT_NE(tree, nullptr);
-        state.treeProc = (WNDPROC)SetWindowLongPtrA(tree, GWLP_WNDPROC, (LONG_PTR)RecordingTreeProc);
+        state.treeProc =
+            (WNDPROC)SetWindowLongPtrA(tree, GWLP_WNDPROC, (LONG_PTR)RecordingTreeProc);
     }
 
     void TearDown() override
@@ -180,8 +183,9 @@ TEST_F(AtomTreeView, SendsExactlyTheDeleteAndInsertMessages)
     ExpectMessageSequence(state.messages, expectedMessages, "LoadAtomFile");
     ASSERT_EQ(state.inserts.size(), 6u);
     const UINT withRecord = TVIF_TEXT | TVIF_PARAM;
-    const char *texts[] = {path.c_str(), "ftyp (+0x00000000:4[0x4])", "moov (+0x0000000C:12[0xC])",
-                           "[moov] Movie", "body line", "mvhd (+0x00000014:4[0x4])"};
+    const char *texts[] = {
+        path.c_str(), "ftyp (+0x00000000:4[0x4])", "moov (+0x0000000C:12[0xC])", "[moov] Movie",
+        "body line",  "mvhd (+0x00000014:4[0x4])"};
     const UINT masks[] = {withRecord, withRecord, withRecord, TVIF_TEXT, TVIF_TEXT, withRecord};
     for (size_t i = 0; i < 6; i++) {
         EXPECT_EQ(state.inserts[i].text, texts[i]) << i;
@@ -198,13 +202,14 @@ TEST_F(AtomTreeView, SendsExactlyTheDeleteAndInsertMessages)
     EXPECT_EQ(mvhd->payloadOffset, 0x1Cu);
     EXPECT_EQ(mvhd->payloadSize, 4u);
 
-    EXPECT_EQ(ReadBackTree(tree), path +
-              " *\n"
-              "  ftyp (+0x00000000:4[0x4]) *\n"
-              "  moov (+0x0000000C:12[0xC]) *\n"
-              "    [moov] Movie\n"
-              "    body line\n"
-              "    mvhd (+0x00000014:4[0x4]) *\n");
+    EXPECT_EQ(ReadBackTree(tree),
+              path +
+                  " *\n"
+                  "  ftyp (+0x00000000:4[0x4]) *\n"
+                  "  moov (+0x0000000C:12[0xC]) *\n"
+                  "    [moov] Movie\n"
+                  "    body line\n"
+                  "    mvhd (+0x00000014:4[0x4]) *\n");
     DeleteFileA(path.c_str());
     DeleteFileA(defs.c_str());
 }
@@ -236,9 +241,14 @@ std::vector<unsigned char> NestedAtoms(uint32_t levels)
     bytes.reserve(8u * levels);
     for (uint32_t i = 0; i < levels; i++) {
         uint32_t size = 8u * (levels - i);
-        unsigned char header[8] = {(unsigned char)(size >> 24), (unsigned char)(size >> 16),
-                                   (unsigned char)(size >> 8), (unsigned char)size,
-                                   'n', 'e', 's', 't'};
+        unsigned char header[8] = {(unsigned char)(size >> 24),
+                                   (unsigned char)(size >> 16),
+                                   (unsigned char)(size >> 8),
+                                   (unsigned char)size,
+                                   'n',
+                                   'e',
+                                   's',
+                                   't'};
         bytes.insert(bytes.end(), header, header + 8);
     }
     return bytes;
@@ -256,10 +266,10 @@ protected:
         host = CreateWindowExA(0, "kivra_test_tree_owner", "host", WS_OVERLAPPEDWINDOW, 0, 0, 640,
                                480, NULL, NULL, GetModuleHandleA(NULL), NULL);
         ASSERT_NE(host, (HWND)NULL);
-        tree = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
-                               WS_CHILD | WS_VISIBLE | TVS_HASLINES | TVS_LINESATROOT |
-                                   TVS_HASBUTTONS,
-                               0, 0, 640, 480, host, NULL, GetModuleHandleA(NULL), NULL);
+        tree =
+            CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
+                            WS_CHILD | WS_VISIBLE | TVS_HASLINES | TVS_LINESATROOT | TVS_HASBUTTONS,
+                            0, 0, 640, 480, host, NULL, GetModuleHandleA(NULL), NULL);
         ASSERT_NE(tree, (HWND)NULL);
         ShowWindow(host, SW_SHOW);
     }

@@ -14,10 +14,9 @@ COLORREF Inverted(COLORREF colour)
     return colour ^ 0x00FFFFFFu;
 }
 
-} // namespace
+}  // namespace
 
-class BinEditPaintTest : public BinEditWindowTest
-{
+class BinEditPaintTest : public BinEditWindowTest {
 protected:
     std::vector<unsigned char> blanks = std::vector<unsigned char>(40, 0x20);
 
@@ -113,7 +112,8 @@ TEST_F(BinEditPaintTest, CaretCellsAreInvertedByFocusAndColumn)
         EXPECT_EQ(canvas.At(right, top), inverted);
         EXPECT_EQ(canvas.At(left, bottom), inverted);
         EXPECT_EQ(canvas.At(right, bottom), inverted);
-        EXPECT_EQ(canvas.At(left + cellWidth / 2, top + cellHeight / 2), window);  // inside the frame
+        EXPECT_EQ(canvas.At(left + cellWidth / 2, top + cellHeight / 2),
+                  window);  // inside the frame
         EXPECT_EQ(canvas.At(right + 1, top), window);
         EXPECT_EQ(canvas.At(left, bottom + 1), window);
         // the hex cell: inverted whole, but the glyph of its "2" is inverted too

@@ -11,8 +11,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-class BinEditWindowTest : public ::testing::Test
-{
+class BinEditWindowTest : public ::testing::Test {
 protected:
     HWND parent = NULL;
     HWND view = NULL;
@@ -27,11 +26,12 @@ protected:
         static HWND shared = NULL;
         if (shared && IsWindow(shared))
             return shared;
-        if (!EnsureControlClasses() || !EnsureTestClass("kivra_binedit_test_parent", DefWindowProcA))
+        if (!EnsureControlClasses() ||
+            !EnsureTestClass("kivra_binedit_test_parent", DefWindowProcA))
             return NULL;
         shared = CreateWindowExA(0, "kivra_binedit_test_parent", "binedit test",
-                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 400,
-                                 NULL, NULL, GetModuleHandleA(NULL), NULL);
+                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 400, NULL, NULL,
+                                 GetModuleHandleA(NULL), NULL);
         SetForegroundWindow(shared);
         return shared;
     }
@@ -87,7 +87,8 @@ protected:
             GetClientRect(view, &client);
             int width = (window.right - window.left) + 80 * cellWidth - client.right;
             int height = (window.bottom - window.top) + rows * cellHeight - client.bottom;
-            SetWindowPos(view, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(view, NULL, 0, 0, width, height,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
 
@@ -115,14 +116,19 @@ protected:
     }
     void Key(WPARAM keyCode) { SendMessageA(view, WM_KEYDOWN, keyCode, 1); }
     void Click(int x, int y) { SendMessageA(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); }
-    void Scroll(int code, int thumb = 0) { SendMessageA(view, WM_VSCROLL, MAKEWPARAM(code, thumb), 0); }
-    void Wheel(int delta) { SendMessageA(view, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(short)delta), 0); }
+    void Scroll(int code, int thumb = 0)
+    {
+        SendMessageA(view, WM_VSCROLL, MAKEWPARAM(code, thumb), 0);
+    }
+    void Wheel(int delta)
+    {
+        SendMessageA(view, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(short)delta), 0);
+    }
 };
 
 // A 32-bit top-down bitmap in a memory device context, filled with one
 // colour, to paint the view into and read back pixel by pixel.
-struct BinEditTestCanvas
-{
+struct BinEditTestCanvas {
     HDC dc;
     HBITMAP bitmap;
     HGDIOBJ previous;

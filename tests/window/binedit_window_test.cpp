@@ -30,7 +30,7 @@ LRESULT CALLBACK RecordStyleAfterCreate(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(BinEditWindowTest, ClassHasOnePointerOfExtraBytesAnArrowAndNoBackground)
 {
@@ -48,7 +48,8 @@ TEST_F(BinEditWindowTest, ClassHasOnePointerOfExtraBytesAnArrowAndNoBackground)
 
 TEST_F(BinEditWindowTest, CreatedEmptyWithAScrollBarAndMeasuredByItsFont)
 {
-    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, RecordStyleAfterCreate, NULL, GetCurrentThreadId());
+    HHOOK hook =
+        SetWindowsHookExA(WH_CALLWNDPROCRET, RecordStyleAfterCreate, NULL, GetCurrentThreadId());
     ASSERT_NE(hook, (HHOOK)NULL);
     StyleAfterCreate = 0;
     HWND fresh = CreateView();
@@ -116,8 +117,15 @@ TEST_F(BinEditWindowTest, SetDataCopiesTheBytesAndResetsCaretAndScrolling)
 TEST_F(BinEditWindowTest, ZeroCountNullPointerOrAFailedCopyEmptyTheView)
 {
     std::vector<unsigned char> bytes = Counting(40);
-    struct Case { WPARAM count; const unsigned char *bytes; int failCopy; } cases[] = {
-        {0, bytes.data(), 0}, {40, nullptr, 0}, {0, nullptr, 0}, {40, bytes.data(), 1},
+    struct Case {
+        WPARAM count;
+        const unsigned char *bytes;
+        int failCopy;
+    } cases[] = {
+        {0, bytes.data(), 0},
+        {40, nullptr, 0},
+        {0, nullptr, 0},
+        {40, bytes.data(), 1},
     };
     for (const Case &c : cases) {
         SetData(bytes.data(), bytes.size());

@@ -21,9 +21,7 @@ LRESULT CALLBACK TestParentProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DROPFILES:
     case WM_CHAR:
     case WM_SYSKEYDOWN:
-    case WM_COMMAND:
-        g_parentMessages.Record(message, wParam, lParam);
-        return kParentAnswer;
+    case WM_COMMAND: g_parentMessages.Record(message, wParam, lParam); return kParentAnswer;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -46,7 +44,8 @@ LRESULT CALLBACK LatePaneProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         HWND divider = GetParent(window);
         g_late.asked++;
         g_late.paneGet = SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0);
-        g_late.paneSet = SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 1), (LPARAM)window);
+        g_late.paneSet =
+            SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 1), (LPARAM)window);
         g_late.size = SendMessageA(divider, WM_SIZE, 0, MAKELPARAM(10, 10));
         g_late.mouseMove = SendMessageA(divider, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
         g_late.press = SendMessageA(divider, WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5));
@@ -74,13 +73,13 @@ PaneBox PlaceOf(HWND pane)
     return box;
 }
 
-#define EXPECT_PLACE(pane, ex, ey, ew, eh)                                      \
-    do {                                                                        \
-        PaneBox box_ = PlaceOf(pane);                                           \
-        EXPECT_EQ(box_.x, ex);                                                  \
-        EXPECT_EQ(box_.y, ey);                                                  \
-        EXPECT_EQ(box_.width, ew);                                              \
-        EXPECT_EQ(box_.height, eh);                                             \
+#define EXPECT_PLACE(pane, ex, ey, ew, eh) \
+    do {                                   \
+        PaneBox box_ = PlaceOf(pane);      \
+        EXPECT_EQ(box_.x, ex);             \
+        EXPECT_EQ(box_.y, ey);             \
+        EXPECT_EQ(box_.width, ew);         \
+        EXPECT_EQ(box_.height, eh);        \
     } while (0)
 
 class DividerWindow : public ::testing::Test {
@@ -95,8 +94,8 @@ protected:
         RegisterTestClasses();
         g_parentMessages.Clear();
         // A popup has no frame, so its client area is its whole size.
-        parent = CreateWindowExA(0, "divider_test_parent", "divider test", WS_POPUP,
-                                 0, 0, 640, 480, NULL, NULL, GetModuleHandleA(NULL), NULL);
+        parent = CreateWindowExA(0, "divider_test_parent", "divider test", WS_POPUP, 0, 0, 640, 480,
+                                 NULL, NULL, GetModuleHandleA(NULL), NULL);
         ASSERT_NE(parent, (HWND)NULL);
     }
 
@@ -134,7 +133,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DividerWindow, PaneMessageTable)
 {
@@ -143,23 +142,30 @@ TEST_F(DividerWindow, PaneMessageTable)
     top = MakePane(divider);
     bottom = MakePane(divider);
 
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0), 0) << "get of a pane never set";
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0), 0)
+        << "get of a pane never set";
     EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0), 0);
 
     // A set returns the handle and places at once.
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 0), (LPARAM)top), (LRESULT)top);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 0), (LPARAM)top),
+              (LRESULT)top);
     EXPECT_PLACE(top, 0, 0, 640, 200);
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 1), (LPARAM)bottom), (LRESULT)bottom);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, 1), (LPARAM)bottom),
+              (LRESULT)bottom);
     EXPECT_PLACE(bottom, 0, 204, 640, 276);
     EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0), (LRESULT)top);
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0), (LRESULT)bottom);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0),
+              (LRESULT)bottom);
 
     // Index 2 or more: 0, nothing stored, nothing placed.
     HWND stray = MakePane(divider, 7, 9);
     const WPARAM badIndices[] = {2, 3, 0xFFFF};
     for (WPARAM index : badIndices) {
-        EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, index), (LPARAM)stray), 0) << index;
-        EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, index), 0), 0) << index;
+        EXPECT_EQ(
+            SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_SET, index), (LPARAM)stray), 0)
+            << index;
+        EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, index), 0), 0)
+            << index;
     }
     EXPECT_PLACE(stray, 7, 9, 10, 10);
 
@@ -171,7 +177,8 @@ TEST_F(DividerWindow, PaneMessageTable)
                   DefWindowProcA(divider, DVM_PANE, operation, (LPARAM)stray));
     }
     EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 0), 0), (LRESULT)top);
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0), (LRESULT)bottom);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0),
+              (LRESULT)bottom);
     EXPECT_PLACE(stray, 7, 9, 10, 10);
 
     // Clearing a pane leaves its window where it was; only the other moves.
@@ -196,7 +203,11 @@ TEST_F(DividerWindow, RelaysExactlyFourMessagesUnchanged)
 {
     MakeStackedWithPanes();
     NMHDR header = {top, 1234, (UINT)-402};
-    struct Relayed { UINT message; WPARAM wParam; LPARAM lParam; } relayed[] = {
+    struct Relayed {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    } relayed[] = {
         {WM_NOTIFY, 1234, (LPARAM)&header},
         {WM_KEYDOWN, VK_DELETE, 0x00530001},
         {WM_KEYUP, VK_DELETE, (LPARAM)0xC0530001},
@@ -224,12 +235,15 @@ TEST_F(DividerWindow, DraggingTheStackedBarFollowsThePointerWithinLimits)
 
     SendMessageA(divider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 202));
     EXPECT_EQ(GetCapture(), divider);
-    EXPECT_PLACE(top, 0, 0, 640, 200); // a press places nothing
+    EXPECT_PLACE(top, 0, 0, 640, 200);  // a press places nothing
 
-    struct Step { short y; int splitPos; } steps[] = {
+    struct Step {
+        short y;
+        int splitPos;
+    } steps[] = {
         {100, 98},
-        {-30, 0},   // above the control
-        {900, 476}, // past the bottom
+        {-30, 0},    // above the control
+        {900, 476},  // past the bottom
         {300, 298},
     };
     for (const Step &step : steps) {
@@ -285,7 +299,8 @@ TEST_F(DividerWindow, SideBySidePressWhileShrunkStoresTheLimit)
 TEST_F(DividerWindow, UnknownOrientationIsInertButKeepsPanesAndCapture)
 {
     MakeStackedWithPanes(7);
-    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0), (LRESULT)bottom);
+    EXPECT_EQ(SendMessageA(divider, DVM_PANE, DVM_PANE_WPARAM(DVM_PANE_GET, 1), 0),
+              (LRESULT)bottom);
     EXPECT_PLACE(top, 3, 5, 10, 10);
     SendMessageA(divider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     EXPECT_EQ(GetCapture(), divider);

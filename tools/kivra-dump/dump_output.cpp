@@ -110,8 +110,8 @@ static inline uint64_t NeedsEscape(uint64_t word)
 {
     const uint64_t ones = 0x0101010101010101ull;
     return (word & 0x8080808080808080ull) | HasZeroByte(word & ~(ones * 0x1F)) |
-           HasZeroByte(word ^ (ones * 0x7F)) | HasZeroByte(word ^ (ones * '"')) |
-           HasZeroByte(word ^ (ones * '\\'));
+        HasZeroByte(word ^ (ones * 0x7F)) | HasZeroByte(word ^ (ones * '"')) |
+        HasZeroByte(word ^ (ones * '\\'));
 }
 
 // Copies length (8 or more) bytes from text to out when none of them needs
@@ -132,9 +132,9 @@ static int CopyPlainJsonText(char *out, const char *text, size_t length)
             if (length - i < 16)
                 i = length - 16;
             __m128i v = _mm_loadu_si128((const __m128i *)(text + i));
-            __m128i bad = _mm_or_si128(
-                _mm_or_si128(_mm_cmplt_epi8(v, space), _mm_cmpeq_epi8(v, del)),
-                _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+            __m128i bad =
+                _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(v, space), _mm_cmpeq_epi8(v, del)),
+                             _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
             if (_mm_movemask_epi8(bad) != 0)
                 return 0;
             _mm_storeu_si128((__m128i *)(out + i), v);
@@ -320,8 +320,7 @@ void AppendJsonDescription(DumpOutput *out, JsonNesting *nesting, uint32_t paren
     AppendJsonString(out, text, strlen(text));
 }
 
-void EndJsonFile(DumpOutput *out, JsonNesting *nesting, const StopReport *report,
-                 const char *error)
+void EndJsonFile(DumpOutput *out, JsonNesting *nesting, const StopReport *report, const char *error)
 {
     CloseJsonLevels(out, nesting, 0);
     AppendText(out, "],\n\"report\":[");

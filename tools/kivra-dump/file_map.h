@@ -6,7 +6,7 @@
 struct MappedFile {
     const unsigned char *bytes;  // NULL for an empty file
     uint32_t size;
-    void *mapping;               // the platform's handles, for UnmapFile
+    void *mapping;  // the platform's handles, for UnmapFile
     void *file;
 };
 

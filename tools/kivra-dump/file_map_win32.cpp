@@ -8,8 +8,8 @@ int MapFileForReading(const char *path, MappedFile *out)
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     LARGE_INTEGER size;
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) ||
-        size.QuadPart < 0 || (uint64_t)size.QuadPart > 0xFFFFFFFFu) {
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) || size.QuadPart < 0 ||
+        (uint64_t)size.QuadPart > 0xFFFFFFFFu) {
         CloseHandle(file);
         return 0;
     }

@@ -58,8 +58,8 @@ struct DumpTree {
     const DumpOptions *options;
     DumpOutput *out;
     const char *path;
-    AtomNodeRecord *root;        // when the file was read, its record owns the buffer
-    const unsigned char *base;   // the bytes being shown, once the root is in
+    AtomNodeRecord *root;       // when the file was read, its record owns the buffer
+    const unsigned char *base;  // the bytes being shown, once the root is in
     uint32_t size;
     int rootShown;
     StopReport report;
@@ -131,8 +131,7 @@ static void PrintJsonDescription(void *context, void *parentItem, const char *te
     DumpTree *tree = (DumpTree *)context;
     // The handle of the atom at level n is n + 1.
     if (!tree->options->quiet)
-        AppendJsonDescription(tree->out, &tree->nesting, (uint32_t)(uintptr_t)parentItem - 1,
-                              text);
+        AppendJsonDescription(tree->out, &tree->nesting, (uint32_t)(uintptr_t)parentItem - 1, text);
 }
 
 static void ForgetPrintedItems(void *context)
@@ -170,19 +169,14 @@ struct LoadFailure {
 static LoadFailure DescribeLoadFailure(AtomFileLoad result)
 {
     switch (result) {
-    case ATOM_FILE_NOT_OPENED:
-        return {"cannot open %s", "cannot open"};
-    case ATOM_FILE_SIZE_UNKNOWN:
-        return {"cannot take the size of %s", "cannot take the size"};
-    case ATOM_FILE_TOO_LARGE:
-        return {"%s is 4 GiB or larger", "4 GiB or larger"};
-    case ATOM_FILE_NO_MEMORY:
-        return {"not enough memory to read %s", "not enough memory to read"};
+    case ATOM_FILE_NOT_OPENED: return {"cannot open %s", "cannot open"};
+    case ATOM_FILE_SIZE_UNKNOWN: return {"cannot take the size of %s", "cannot take the size"};
+    case ATOM_FILE_TOO_LARGE: return {"%s is 4 GiB or larger", "4 GiB or larger"};
+    case ATOM_FILE_NO_MEMORY: return {"not enough memory to read %s", "not enough memory to read"};
     case ATOM_FILE_SHORT_READ:
         return {"%s could not be read whole; shown as far as it was read",
                 "could not be read whole; shown as far as it was read"};
-    case ATOM_FILE_LOADED:
-        break;
+    case ATOM_FILE_LOADED: break;
     }
     return {0, 0};
 }

@@ -29,24 +29,15 @@ void FreeStopReport(StopReport *report)
 const char *StopReasonName(AtomWalkStopReason reason)
 {
     switch (reason) {
-    case ATOM_WALK_CUT_SHORT:
-        return "cut-short";
-    case ATOM_WALK_SIZE_OVERRUNS:
-        return "size-overruns";
-    case ATOM_WALK_SIZE_64BIT:
-        return "size-64bit";
-    case ATOM_WALK_SIZE_TOO_SMALL:
-        return "size-too-small";
-    case ATOM_WALK_HEADER_TOO_SHORT:
-        return "short-header";
-    case ATOM_WALK_TYPE_NOT_PRINTABLE:
-        return "type-not-printable";
-    case ATOM_WALK_DEPTH_LIMIT_REACHED:
-        return "depth-limit";
-    case ATOM_WALK_ZERO_TERMINATOR:
-        return "zero-terminator";
-    case ATOM_WALK_ITUNES_ITEM_TYPE:
-        return "itunes-item-type";
+    case ATOM_WALK_CUT_SHORT: return "cut-short";
+    case ATOM_WALK_SIZE_OVERRUNS: return "size-overruns";
+    case ATOM_WALK_SIZE_64BIT: return "size-64bit";
+    case ATOM_WALK_SIZE_TOO_SMALL: return "size-too-small";
+    case ATOM_WALK_HEADER_TOO_SHORT: return "short-header";
+    case ATOM_WALK_TYPE_NOT_PRINTABLE: return "type-not-printable";
+    case ATOM_WALK_DEPTH_LIMIT_REACHED: return "depth-limit";
+    case ATOM_WALK_ZERO_TERMINATOR: return "zero-terminator";
+    case ATOM_WALK_ITUNES_ITEM_TYPE: return "itunes-item-type";
     }
     return "unknown";
 }
@@ -58,13 +49,13 @@ static int StopIsInMediaData(const unsigned char *base, const AtomWalkStop *stop
 {
     const unsigned char *parentType = base + stop->rangeOffset - 4;
     return stop->depth > 0 && stop->reason != ATOM_WALK_CUT_SHORT && parentType[0] == 'm' &&
-           parentType[1] == 'd' && parentType[2] == 'a' && parentType[3] == 't';
+        parentType[1] == 'd' && parentType[2] == 'a' && parentType[3] == 't';
 }
 
 int StopIsNote(const unsigned char *base, const AtomWalkStop *stop)
 {
     return stop->reason == ATOM_WALK_ZERO_TERMINATOR ||
-           stop->reason == ATOM_WALK_ITUNES_ITEM_TYPE || StopIsInMediaData(base, stop);
+        stop->reason == ATOM_WALK_ITUNES_ITEM_TYPE || StopIsInMediaData(base, stop);
 }
 
 // Four type bytes as 'moov' when printable, else as hex: 0xA96E616D.
@@ -122,8 +113,8 @@ size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
         break;
     case ATOM_WALK_SIZE_64BIT:
         n = snprintf(text, capacity,
-                     "%s has size 1, a 64-bit size after its type, which is not followed; %s",
-                     type, rest);
+                     "%s has size 1, a 64-bit size after its type, which is not followed; %s", type,
+                     rest);
         break;
     case ATOM_WALK_SIZE_TOO_SMALL:
         n = snprintf(text, capacity, "%s has size %u, less than its own 8-byte header; %s", type,
@@ -139,8 +130,8 @@ size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
         break;
     case ATOM_WALK_DEPTH_LIMIT_REACHED:
         n = snprintf(text, capacity,
-                     "%s is %u levels deep, the deepest shown: its child atoms are not shown",
-                     type, (unsigned)ATOM_WALK_DEPTH_LIMIT);
+                     "%s is %u levels deep, the deepest shown: its child atoms are not shown", type,
+                     (unsigned)ATOM_WALK_DEPTH_LIMIT);
         break;
     case ATOM_WALK_ZERO_TERMINATOR:
         n = snprintf(text, capacity, "%s ends with a 32-bit zero, as QuickTime writes", parent);
@@ -215,7 +206,8 @@ void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWa
         char escaped[6 * sizeof sentence + 2];
         DumpOutput string = {escaped, 0, sizeof escaped, 0};
         AppendJsonString(&string, sentence, length);
-        snprintf(head, sizeof head, "%s{\"offset\":%u,\"reason\":\"%s\",\"severity\":\"%s\",\"text\":",
+        snprintf(head, sizeof head,
+                 "%s{\"offset\":%u,\"reason\":\"%s\",\"severity\":\"%s\",\"text\":",
                  report->problems + report->notes > 1 ? ",\n" : "\n", stop->offset,
                  StopReasonName(stop->reason), severity);
         AppendStringToReport(report, head);
