@@ -46,6 +46,7 @@ mkdir -p build
 : >"$times"
 total=$(date +%s)
 stage "setup (packages, i386 support)" sh tools/setup.sh || { cat "$times"; exit 1; }
+stage "source layout (clang-format)" sh tools/format-check.sh
 for kind in native release win32 win64; do
   stage "build $kind" sh tools/build.sh $kind || { cat "$times"; exit 1; }
 done
