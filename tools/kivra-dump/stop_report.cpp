@@ -8,14 +8,9 @@
 
 void InitStopReport(StopReport *report, const char *path, int json)
 {
+    *report = {};
     report->path = path;
     report->json = json;
-    report->data = 0;
-    report->used = 0;
-    report->capacity = 0;
-    report->problems = 0;
-    report->notes = 0;
-    report->failed = 0;
 }
 
 void FreeStopReport(StopReport *report)
