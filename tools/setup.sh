@@ -5,9 +5,10 @@
 # that tests/atomdef_coverage.sh runs (ffmpeg, GStreamer with its plugins,
 # heif-enc, avifenc, AtomicParsley, exiftool).
 # On a host that cannot execute 32-bit (i386) programs it also installs
-# qemu-user-static and registers it with binfmt_misc as the interpreter of
-# i386 ELF executables, so that Wine runs the 32-bit kivra.exe; a host that
-# runs them natively, or already has such a handler, is left as it is.
+# qemu-user-static (from bookworm-backports: see below) and registers it with
+# binfmt_misc as the interpreter of i386 ELF executables, so that Wine runs
+# the 32-bit kivra.exe; a host that runs them natively, or already has such a
+# handler, is left as it is.
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 need=""
@@ -20,7 +21,6 @@ want="cmake ninja-build g++ make pkg-config googletest libgtest-dev libbenchmark
       libheif-examples libavif-bin atomicparsley libimage-exiftool-perl"
 i386=yes
 sh "$here/tools/win32-host.sh" i386 || i386=no
-[ $i386 = yes ] || want="$want qemu-user-static"
 for p in $want; do
   dpkg -s "$p" >/dev/null 2>&1 || need="$need $p"
 done
@@ -38,12 +38,31 @@ if [ -n "$need" ]; then
 fi
 
 [ $i386 = yes ] && exit 0
+
+# Debian 12's own qemu-user-static (7.2) runs i386 programs, but not 32-bit
+# Wine: it does not honour MAP_FIXED_NOREPLACE, so Wine's address space
+# reservations land elsewhere and every 32-bit Wine process fails ("failed to
+# map the shared user data"). qemu-user 10 from bookworm-backports does.
+qemu_major() { "$1" --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p' | head -n 1; }
+qemu=/usr/bin/qemu-i386-static
+major=$(qemu_major "$qemu")
+if [ "${major:-0}" -lt 8 ] && [ "$(id -u)" = 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  lock="-o DPkg::Lock::Timeout=900"
+  if ! apt-cache policy 2>/dev/null | grep -q 'bookworm-backports'; then
+    echo "deb http://deb.debian.org/debian bookworm-backports main" \
+      >/etc/apt/sources.list.d/kivra-bookworm-backports.list
+  fi
+  echo "setup: installing qemu-user-static from bookworm-backports (for 32-bit Wine)" >&2
+  apt-get $lock update -q >&2 || true
+  apt-get $lock install -y -q --no-install-recommends -t bookworm-backports qemu-user-static >&2 ||
+    echo "setup: qemu-user-static from bookworm-backports could not be installed" >&2
+fi
 # The package may have registered its handlers itself (binfmt-support or
 # systemd-binfmt); then there is nothing left to do.
 sh "$here/tools/win32-host.sh" i386 && exit 0
 say() { echo "setup: this host cannot run 32-bit programs and $*; the 32-bit Windows tests will not run" >&2; }
 if [ "$(id -u)" != 0 ]; then say "setup is not root, so it cannot register qemu-i386-static"; exit 0; fi
-qemu=/usr/bin/qemu-i386-static
 [ -x "$qemu" ] || { say "$qemu is missing"; exit 0; }
 misc=/proc/sys/fs/binfmt_misc
 if [ ! -e "$misc/register" ]; then

@@ -38,10 +38,11 @@ if [ "${1:-}" = --windows ]; then
   else
     how=$(sh tools/win32-host.sh how)
     # Where i386 code runs through qemu, Wine's 32-bit loader may still fail
-    # to start any program (seen: "failed to map the shared user data"):
-    # try the smallest 32-bit program once before the suite.
+    # to start any program (Debian 12's own qemu 7.2: "failed to map the
+    # shared user data", after two minutes): try the smallest 32-bit program
+    # once before the suite.
     if [ "$how" = emulated ]; then
-      echo "== can 32-bit Wine start a program here (i386 emulated; about two minutes)"
+      echo "== can 32-bit Wine start a program here (i386 emulated)"
       started=$(timeout 900 sh tools/wine-run.sh build/win32/tools/kivra-dump.exe --version 2>&1)
       case "$started" in
         kivra-dump*) ;;
