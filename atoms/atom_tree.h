@@ -12,12 +12,14 @@ enum AtomWalkStopReason {
     ATOM_WALK_CUT_SHORT,
     // The size runs past the enclosing atom: the range stops at this header.
     ATOM_WALK_SIZE_OVERRUNS,
-    // Size field 1: other writers put a 64-bit size after the type, which
-    // the walk does not follow.
+    // Size field 1: a 64-bit size after the type, which the window's walk
+    // does not follow (the wide walk does).
     ATOM_WALK_SIZE_64BIT,
-    // Size field 2 to 7: smaller than the header itself.
+    // Size field 2 to 7, or a 64-bit size below 16: smaller than the header
+    // itself.
     ATOM_WALK_SIZE_TOO_SMALL,
-    // Fewer than 8 bytes were left where a header was due.
+    // Fewer than 8 bytes were left where a header was due, or fewer than 16
+    // where the size field said a 64-bit size follows.
     ATOM_WALK_HEADER_TOO_SHORT,
     // A type byte outside 0x20 to 0x7E.
     ATOM_WALK_TYPE_NOT_PRINTABLE,
@@ -31,16 +33,24 @@ enum AtomWalkStopReason {
     ATOM_WALK_ITUNES_ITEM_TYPE
 };
 
-// One place where the walk stopped. Offsets are absolute.
+// One place where the walk stopped. Offsets are absolute; they and the
+// sizes are 64-bit for the wide walk, and below 2^32 in the window's.
 struct AtomWalkStop {
     AtomWalkStopReason reason;
-    uint32_t offset;       // the header concerned, or where a header was due
-    uint32_t sizeField;    // its size field; 0 when fewer than 4 bytes were left
-    uint32_t bytesLeft;    // bytes from offset to the end of the range
-    uint32_t rangeOffset;  // where the range holding offset starts
+    uint64_t offset;       // the header concerned, or where a header was due
+    uint64_t sizeField;    // its size (the 64-bit one when headerSize is 16);
+                           // 0 when fewer than 4 bytes were left
+    uint64_t bytesLeft;    // bytes from offset to the end of the range
+    uint64_t rangeOffset;  // where the range holding offset starts
     uint32_t depth;        // 0 for the range walked first, 1 inside its atoms...
     uint32_t atomsBefore;  // atoms shown in the range before offset
     void *parentItem;      // the item the range's atoms go under
+    // 16 when the header concerned has a 64-bit size (wide walk only),
+    // else 8.
+    uint32_t headerSize;
+    // The header of the atom whose payload the range is (depth > 0): its
+    // type is at parentOffset + 4, whatever the size of its header.
+    uint64_t parentOffset;
 };
 
 // The tree that loading and the walk fill, as a small table of functions:
