@@ -20,38 +20,47 @@ static int IsPrintableType(const unsigned char *type)
     return 1;
 }
 
-static char *AppendText(char *out, const char *text)
-{
-    while (*text != '\0')
-        *out++ = *text++;
-    return out;
-}
+static const char hexDigits[] = "0123456789ABCDEF";
 
-static char *AppendHex(char *out, uint64_t value, int minimumDigits)
+// value in upper-case hex, at least minimumDigits (1 to 16) digits.
+static char *AppendHex(char *out, uint64_t value, uint32_t minimumDigits)
 {
-    static const char digits[] = "0123456789ABCDEF";
-    int count = 16;
-    while (count > minimumDigits && count > 1 && (value >> ((count - 1) * 4)) == 0)
-        count--;
-    for (int i = count - 1; i >= 0; i--)
-        *out++ = digits[(value >> (i * 4)) & 0xF];
-    return out;
+    uint32_t count = value == 0 ? 1 : (uint32_t)(67 - __builtin_clzll(value)) / 4;
+    if (count < minimumDigits)
+        count = minimumDigits;
+    for (uint32_t i = count; i > 0; i--) {
+        out[i - 1] = hexDigits[value & 0xF];
+        value >>= 4;
+    }
+    return out + count;
 }
 
 static char *AppendDecimal(char *out, uint64_t value)
 {
+    static const char pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233"
+        "343536373839404142434445464748495051525354555657585960616263646566"
+        "676869707172737475767778798081828384858687888990919293949596979899";
     char reversed[20];
-    int count = 0;
+    uint32_t count = 0;
     // 32-bit division where it is enough, as it nearly always is.
     while (value > 0xFFFFFFFFu) {
         reversed[count++] = (char)('0' + value % 10);
         value /= 10;
     }
     uint32_t low = (uint32_t)value;
-    do {
-        reversed[count++] = (char)('0' + low % 10);
-        low /= 10;
-    } while (low != 0);
+    while (low >= 100) {
+        const uint32_t pair = (low % 100) * 2;
+        low /= 100;
+        reversed[count++] = pairs[pair + 1];
+        reversed[count++] = pairs[pair];
+    }
+    if (low >= 10) {
+        reversed[count++] = pairs[low * 2 + 1];
+        reversed[count++] = pairs[low * 2];
+    } else {
+        reversed[count++] = (char)('0' + low);
+    }
     while (count > 0)
         *out++ = reversed[--count];
     return out;
@@ -63,14 +72,22 @@ uint32_t FormatWideAtomLabel(char *label, const unsigned char *type, uint64_t of
     char *out = label;
     for (int i = 0; i < 4; i++)
         *out++ = (char)type[i];
-    out = AppendText(out, " (+0x");
-    out = AppendHex(out, offset, 8);
+    out[0] = ' ';
+    out[1] = '(';
+    out[2] = '+';
+    out[3] = '0';
+    out[4] = 'x';
+    out = AppendHex(out + 5, offset, 8);
     *out++ = ':';
     out = AppendDecimal(out, payloadSize);
-    out = AppendText(out, "[0x");
-    out = AppendHex(out, payloadSize, 1);
-    out = AppendText(out, "])");
-    *out = '\0';
+    out[0] = '[';
+    out[1] = '0';
+    out[2] = 'x';
+    out = AppendHex(out + 3, payloadSize, 1);
+    out[0] = ']';
+    out[1] = ')';
+    out[2] = '\0';
+    out += 2;
     return (uint32_t)(out - label);
 }
 
