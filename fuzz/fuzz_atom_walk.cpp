@@ -5,7 +5,9 @@
 // the buffer, that an atom whose size fits its range has the same children
 // alone at the end of a file and followed by another atom, and that a load
 // cut short by a failed allocation leaves a prefix of the full tree and no
-// leak.
+// leak. The walk that follows 64-bit sizes is checked against the same
+// reading with them followed, and against the window's walk: without a
+// 64-bit header the two are one.
 
 #include "atoms/atom_file.h"
 #include "tests/support/atom_tree_memory.h"
@@ -65,8 +67,8 @@ std::vector<ExpectedItem> ExpectedTree(const ReferenceReading &reading)
 {
     std::vector<ExpectedItem> out;
     for (const ReferenceAtom &atom : reading.atoms) {
-        out.push_back(
-            {atom.depth - 1, ReferenceLabel(atom), true, atom.offset + 8, atom.payloadSize});
+        out.push_back({atom.depth - 1, ReferenceLabel(atom), true, atom.offset + atom.headerSize,
+                       atom.payloadSize});
         out.push_back({atom.depth, "[]", false, 0, 0});
         out.push_back({atom.depth, "every atom", false, 0, 0});
         if (atom.type == "ftyp") {
@@ -86,9 +88,11 @@ void RecordStop(void *context, const AtomWalkStop *stop)
     std::vector<ReferenceStop> *recordedStops = (std::vector<ReferenceStop> *)context;
     FUZZ_CHECK(stop->reason <= ATOM_WALK_ITUNES_ITEM_TYPE);
     FUZZ_CHECK(stop->offset >= stop->rangeOffset && stop->bytesLeft > 0);
+    FUZZ_CHECK(stop->headerSize == 8 || stop->headerSize == 16);
     bool note =
         stop->reason == ATOM_WALK_ZERO_TERMINATOR || stop->reason == ATOM_WALK_ITUNES_ITEM_TYPE;
-    recordedStops->push_back({stop->offset, kStopNames[stop->reason], note, false});
+    recordedStops->push_back(
+        {(uint32_t)stop->offset, kStopNames[stop->reason], note, false, stop->headerSize});
 }
 
 bool SameStops(const std::vector<ReferenceStop> &a, const std::vector<ReferenceStop> &b)
@@ -96,7 +100,8 @@ bool SameStops(const std::vector<ReferenceStop> &a, const std::vector<ReferenceS
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); i++) {
-        if (a[i].offset != b[i].offset || a[i].reason != b[i].reason || a[i].note != b[i].note)
+        if (a[i].offset != b[i].offset || a[i].reason != b[i].reason || a[i].note != b[i].note ||
+            a[i].headerSize != b[i].headerSize)
             return false;
     }
     return true;
@@ -202,6 +207,75 @@ void CheckPlacement(const MemoryTree &tree, const MemoryTreeNode *node)
     }
 }
 
+// The wide walk's items, in the order it hands them over, with the
+// description lines; each atom is checked against the bytes on the way.
+struct WideRecording {
+    const unsigned char *base;
+    uint64_t size;
+    std::vector<ExpectedItem> items;
+    std::vector<ReferenceStop> stops;
+    bool sawLargeHeader;
+};
+
+int RecordWideAtom(void *context, void *parentItem, const AtomWalkAtom *atom, void **item)
+{
+    WideRecording *recording = (WideRecording *)context;
+    FUZZ_CHECK(atom->headerSize == 8 || atom->headerSize == 16);
+    FUZZ_CHECK(atom->header == recording->base + atom->offset);
+    FUZZ_CHECK(atom->offset + atom->headerSize + atom->payloadSize <= recording->size);
+    FUZZ_CHECK((uintptr_t)parentItem + 1 == atom->depth);
+    char label[ATOM_WIDE_LABEL_CAPACITY];
+    FormatWideAtomLabel(label, atom->header + 4, atom->offset, atom->payloadSize);
+    recording->items.push_back({atom->depth - 1, label, true,
+                                (uint32_t)(atom->offset + atom->headerSize),
+                                (uint32_t)atom->payloadSize});
+    recording->sawLargeHeader = recording->sawLargeHeader || atom->headerSize == 16;
+    *item = (void *)(uintptr_t)atom->depth;
+    return 1;
+}
+
+void RecordWideDescription(void *context, void *parentItem, const char *text)
+{
+    ((WideRecording *)context)
+        ->items.push_back({(uint32_t)(uintptr_t)parentItem, text, false, 0, 0});
+}
+
+void RecordWideStop(void *context, const AtomWalkStop *stop)
+{
+    WideRecording *recording = (WideRecording *)context;
+    RecordStop(&recording->stops, stop);
+    recording->sawLargeHeader = recording->sawLargeHeader || stop->headerSize == 16;
+}
+
+// The walk with 64-bit sizes followed, against the reading that follows
+// them; where it met no 64-bit header, against the window's items too.
+void CheckWideWalk(const uint8_t *data, size_t size, const std::vector<ExpectedItem> &windowItems,
+                   const std::vector<ReferenceStop> &windowStops)
+{
+    const ReferenceReading reading =
+        ReadAtomsForReference(data, (uint32_t)size, ATOM_WALK_DEPTH_LIMIT, true);
+    const std::vector<ExpectedItem> expected = ExpectedTree(reading);
+    WideRecording recording = {data, size, {}, {}, false};
+    AtomWalkSink sink;
+    sink.context = &recording;
+    sink.insertAtom = RecordWideAtom;
+    sink.descriptions.context = &recording;
+    sink.descriptions.insertChildText = RecordWideDescription;
+    sink.reportStop = RecordWideStop;
+    sink.stopContext = &recording;
+    WalkAtomsWith(&sink, ATOM_WALK_64BIT_SIZES, 0, data, size, 0, size);
+    FUZZ_CHECK(recording.items.size() == expected.size());
+    for (size_t i = 0; i < expected.size(); i++)
+        FUZZ_CHECK(SameItem(recording.items[i], expected[i]));
+    FUZZ_CHECK(SameStops(recording.stops, reading.stops));
+    if (recording.sawLargeHeader)
+        return;
+    FUZZ_CHECK(recording.items.size() == windowItems.size());
+    for (size_t i = 0; i < windowItems.size(); i++)
+        FUZZ_CHECK(SameItem(recording.items[i], windowItems[i]));
+    FUZZ_CHECK(SameStops(recording.stops, windowStops));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -237,6 +311,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (node->record != 0)
             CheckPlacement(tree, node);
     }
+    CheckWideWalk(data, size, items, stops);
 
     // The same load with the heap giving out after some allocations: what
     // got in is a prefix of the full tree, and nothing leaks.

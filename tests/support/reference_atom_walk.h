@@ -10,20 +10,25 @@
 #include <string>
 #include <vector>
 
+// Offsets are 32-bit: the reading is made of bytes held in memory, below
+// 4 GiB.
 struct ReferenceAtom {
     uint32_t depth;  // 1 for a top-level atom
     std::string type;
     uint32_t offset;
     uint32_t sizeField;
     uint32_t payloadSize;
-    bool clamped;  // cut short by the end of the file
+    bool clamped;         // cut short by the end of the file
+    uint32_t headerSize;  // 16 where a 64-bit size was followed, else 8
+    uint64_t size;        // the size field, or the 64-bit size after the type
 };
 
 struct ReferenceStop {
     uint32_t offset;
-    std::string reason;  // as kivra-dump names it in its report
-    bool note;           // a writer's convention, not a problem
-    bool inMediaData;    // in the payload of an mdat, which kivra-dump notes
+    std::string reason;   // as kivra-dump names it in its report
+    bool note;            // a writer's convention, not a problem
+    bool inMediaData;     // in the payload of an mdat, which kivra-dump notes
+    uint32_t headerSize;  // 16 where the size field said a 64-bit size follows
 };
 
 struct ReferenceReading {
@@ -46,31 +51,47 @@ inline bool ReferencePrintable(unsigned char c)
 // the end of the file (the top-level range, or a clamped atom's payload) and
 // stops the range elsewhere. A size of 0 runs to the range's end and ends
 // it. Stops count only at the top level and after an atom of the range.
-// mediaData: the range is the payload of an mdat.
+// mediaData: the range is the payload of an mdat. largeSizes: a size of 1
+// is followed by a 64-bit size (below 16 too small, past the range as any
+// size past it), and the payload starts 16 bytes in.
 inline void ReferenceWalkRange(const unsigned char *data, uint32_t start, uint32_t end,
                                bool cutShort, uint32_t depth, uint32_t depthLimit,
-                               ReferenceReading &out, bool mediaData = false)
+                               ReferenceReading &out, bool mediaData = false,
+                               bool largeSizes = false)
 {
     uint32_t pos = start;
     uint32_t found = 0;
     while (pos < end) {
         const unsigned char *h = data + pos;
         uint32_t left = end - pos;
-        uint32_t size = left >= 4 ? ReferenceBigEndian32(h) : 0;
+        const uint32_t sizeField = left >= 4 ? ReferenceBigEndian32(h) : 0;
+        uint64_t size = sizeField;
+        uint32_t headerSize = 8;
         const char *reason = 0;
         bool note = false;
+        const bool printable = left >= 8 && ReferencePrintable(h[4]) && ReferencePrintable(h[5]) &&
+            ReferencePrintable(h[6]) && ReferencePrintable(h[7]);
+        if (largeSizes && printable && sizeField == 1) {
+            headerSize = 16;
+            if (left >= 16)
+                size = (uint64_t)ReferenceBigEndian32(h + 8) << 32 | ReferenceBigEndian32(h + 12);
+        }
         if (left < 8) {
             reason = "short-header";
-            note = depth > 1 && left == 4 && size == 0;
+            note = depth > 1 && left == 4 && sizeField == 0;
             if (note)
                 reason = "zero-terminator";
-        } else if (!ReferencePrintable(h[4]) || !ReferencePrintable(h[5]) ||
-                   !ReferencePrintable(h[6]) || !ReferencePrintable(h[7])) {
+        } else if (!printable) {
             reason = "type-not-printable";
             note = depth > 1 && h[4] == 0xA9 && ReferencePrintable(h[5]) &&
-                ReferencePrintable(h[6]) && ReferencePrintable(h[7]) && size >= 8 && size <= left;
+                ReferencePrintable(h[6]) && ReferencePrintable(h[7]) && sizeField >= 8 &&
+                sizeField <= left;
             if (note)
                 reason = "itunes-item-type";
+        } else if (headerSize == 16 && left < 16) {
+            reason = "short-header";
+        } else if (headerSize == 16 && size < 16) {
+            reason = "size-too-small";
         } else if (size == 1) {
             reason = "size-64bit";
         } else if (size != 0 && size < 8) {
@@ -80,33 +101,35 @@ inline void ReferenceWalkRange(const unsigned char *data, uint32_t start, uint32
         }
         if (reason != 0) {
             if (depth == 1 || found > 0)
-                out.stops.push_back({pos, reason, note, mediaData});
+                out.stops.push_back({pos, reason, note, mediaData, headerSize});
             return;
         }
         bool clamped = size > left;
-        uint32_t payload = size == 0 || clamped ? left - 8 : size - 8;
-        out.atoms.push_back(
-            {depth, std::string((const char *)h + 4, 4), pos, size, payload, clamped});
+        uint32_t payload = (uint32_t)(size == 0 || clamped ? left - headerSize : size - headerSize);
+        out.atoms.push_back({depth, std::string((const char *)h + 4, 4), pos, sizeField, payload,
+                             clamped, headerSize, size});
         found++;
         if (clamped)
-            out.stops.push_back({pos, "cut-short", false, false});
+            out.stops.push_back({pos, "cut-short", false, false, headerSize});
         if (size == 0)
             return;
+        const unsigned char *p = h + headerSize;
         if (depth < depthLimit)
-            ReferenceWalkRange(data, pos + 8, pos + 8 + payload, clamped, depth + 1, depthLimit,
-                               out, memcmp(h + 4, "mdat", 4) == 0);
-        else if (payload >= 8 && ReferencePrintable(h[12]) && ReferencePrintable(h[13]) &&
-                 ReferencePrintable(h[14]) && ReferencePrintable(h[15]))
-            out.stops.push_back({pos, "depth-limit", false, mediaData});
-        pos += 8 + payload;
+            ReferenceWalkRange(data, pos + headerSize, pos + headerSize + payload, clamped,
+                               depth + 1, depthLimit, out, memcmp(h + 4, "mdat", 4) == 0,
+                               largeSizes);
+        else if (payload >= 8 && ReferencePrintable(p[4]) && ReferencePrintable(p[5]) &&
+                 ReferencePrintable(p[6]) && ReferencePrintable(p[7]))
+            out.stops.push_back({pos, "depth-limit", false, mediaData, headerSize});
+        pos += headerSize + payload;
     }
 }
 
 inline ReferenceReading ReadAtomsForReference(const unsigned char *data, uint32_t size,
-                                              uint32_t depthLimit)
+                                              uint32_t depthLimit, bool largeSizes = false)
 {
     ReferenceReading out;
-    ReferenceWalkRange(data, 0, size, true, 1, depthLimit, out);
+    ReferenceWalkRange(data, 0, size, true, 1, depthLimit, out, false, largeSizes);
     return out;
 }
 
