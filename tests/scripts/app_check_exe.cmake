@@ -4,7 +4,8 @@
 # Imports must come only from the five system DLLs (no C runtime), the PE
 # entry point must be our own start-up function, and the resources must hold
 # icon group 101 (32x32 and 16x16, 16 colours) and the version record. The
-# heap must be the product's: no failure countdown of the test builds.
+# heap must be the product's: no failure countdown of the test builds. The
+# file header must mark it large-address-aware (it holds whole files).
 set(allowed KERNEL32.DLL USER32.DLL GDI32.DLL COMCTL32.DLL SHELL32.DLL)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
@@ -29,6 +30,17 @@ foreach(required KERNEL32.DLL USER32.DLL)
     message(FATAL_ERROR "no import from ${required} found: objdump output not understood")
   endif()
 endforeach()
+
+# IMAGE_FILE_LARGE_ADDRESS_AWARE (0x20) in the COFF file header's
+# Characteristics.
+if(NOT headers MATCHES "\nCharacteristics 0x([0-9a-fA-F]+)\n")
+  message(FATAL_ERROR "no Characteristics in objdump -p output")
+endif()
+math(EXPR characteristics "0x${CMAKE_MATCH_1}")
+math(EXPR largeAddressAware "${characteristics} & 0x20")
+if(largeAddressAware EQUAL 0)
+  message(FATAL_ERROR "${EXE} is not large-address-aware (Characteristics 0x${CMAKE_MATCH_1})")
+endif()
 
 execute_process(COMMAND ${OBJDUMP} -f ${EXE} OUTPUT_VARIABLE fileHeader)
 if(NOT fileHeader MATCHES "start address 0x0*([0-9a-fA-F]+)")
@@ -69,4 +81,4 @@ foreach(pattern ${expected})
     message(FATAL_ERROR "resources of ${EXE} lack ${pattern}")
   endif()
 endforeach()
-message(STATUS "imports: ${seen}; entry point ${ENTRY} at 0x${entry}")
+message(STATUS "imports: ${seen}; entry point ${ENTRY} at 0x${entry}; large-address-aware")
