@@ -19,6 +19,11 @@
 //                               alive 0|1          (the window still there)
 //                             and last posts WM_CLOSE to the main window, as
 //                             its close button would.
+//   app_probe root OUT        for the big-file benchmark: writes "items N",
+//                             selects the root item (kivra copies the whole
+//                             file into its binary view), writes
+//                             "selected 0|1" and leaves kivra running
+//   app_probe close           posts WM_CLOSE to kivra's main window
 //   app_probe launch EXE FILE starts EXE FILE with a STARTUPINFO that says
 //                             nothing about showing the window (no
 //                             STARTF_USESHOWWINDOW), waits for it and exits
@@ -148,8 +153,10 @@ int main(int argc, char **argv)
 {
     if (argc == 4 && lstrcmpA(argv[1], "launch") == 0)
         return Launch(argv[2], argv[3]);
-    if (argc != 3 || lstrcmpA(argv[1], "run") != 0) {
-        fprintf(stderr, "usage: app_probe run OUT | launch EXE FILE\n");
+    const int closeOnly = argc == 2 && lstrcmpA(argv[1], "close") == 0;
+    const int rootOnly = argc == 3 && lstrcmpA(argv[1], "root") == 0;
+    if (!closeOnly && !rootOnly && (argc != 3 || lstrcmpA(argv[1], "run") != 0)) {
+        fprintf(stderr, "usage: app_probe run OUT | root OUT | close | launch EXE FILE\n");
         return 5;
     }
     HWND main = FindWindowA(mainClass, mainTitle);
@@ -164,6 +171,10 @@ int main(int argc, char **argv)
         fprintf(stderr, "app_probe: kivra's window does not answer\n");
         return 2;
     }
+    if (closeOnly) {
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        return 0;
+    }
     HWND tree = NULL;
     EnumChildWindows(main, FindTree, (LPARAM)&tree);
     if (tree == NULL) {
@@ -176,6 +187,14 @@ int main(int argc, char **argv)
         fprintf(stderr, "app_probe: cannot write %s\n", argv[2]);
         PostMessageA(main, WM_CLOSE, 0, 0);
         return 4;
+    }
+    if (rootOnly) {
+        fprintf(out, "items %ld\n", (long)SendMessageA(tree, TVM_GETCOUNT, 0, 0));
+        HTREEITEM root = Next(tree, TVGN_ROOT, NULL);
+        // Returns once kivra has handled the selection, the copy included.
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root);
+        fprintf(out, "selected %d\n", root != NULL && Next(tree, TVGN_CARET, NULL) == root);
+        return fclose(out) == 0 ? 0 : 4;
     }
     Check(out, main, tree);
     Select(out, tree);
