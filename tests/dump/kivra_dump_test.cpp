@@ -81,13 +81,14 @@ RunResult Dump(const TempDirectory &dir, const std::vector<std::string> &args)
 }
 
 // The tree kivra-dump --no-defs should print, from the shared reference
-// reading of the bytes.
-std::string ReferenceDump(const std::string &path)
+// reading of the bytes (64-bit sizes followed, as kivra-dump does unless
+// told --window).
+std::string ReferenceDump(const std::string &path, bool window = false)
 {
     std::string file = ReadTestFile(path);
     std::string out = path + "\n";
     const ReferenceReading reading = ReadAtomsForReference(
-        (const unsigned char *)file.data(), (uint32_t)file.size(), ATOM_WALK_DEPTH_LIMIT);
+        (const unsigned char *)file.data(), (uint32_t)file.size(), ATOM_WALK_DEPTH_LIMIT, !window);
     for (const ReferenceAtom &atom : reading.atoms) {
         out.append(2 * atom.depth, ' ');
         out += ReferenceLabel(atom) + "\n";
@@ -150,11 +151,11 @@ std::vector<ReportEntry> ParseReport(const std::string &out, const std::string &
     return entries;
 }
 
-ReferenceReading ReadReference(const std::string &path)
+ReferenceReading ReadReference(const std::string &path, bool window = false)
 {
     std::string file = ReadTestFile(path);
     return ReadAtomsForReference((const unsigned char *)file.data(), (uint32_t)file.size(),
-                                 ATOM_WALK_DEPTH_LIMIT);
+                                 ATOM_WALK_DEPTH_LIMIT, !window);
 }
 
 // kivra-dump notes a writer's convention and a stop in an mdat's media data.
@@ -199,13 +200,11 @@ std::string ShowBytes(const std::string &text)
 std::string ReferenceJsonSummary(const std::string &path)
 {
     const ReferenceReading reading = ReadReference(path);
-    std::string file = ReadTestFile(path);
     std::string out = ShowBytes(path) + "\n";
     for (const ReferenceAtom &atom : reading.atoms) {
-        const unsigned char *h = (const unsigned char *)file.data() + atom.offset;
         char line[128];
-        snprintf(line, sizeof line, "%s %u %u %u %u 0\n", atom.type.c_str(), atom.offset,
-                 ReferenceBigEndian32(h), atom.offset + 8, atom.payloadSize);
+        snprintf(line, sizeof line, "%s %u %llu %u %u 0\n", atom.type.c_str(), atom.offset,
+                 (unsigned long long)atom.size, atom.offset + atom.headerSize, atom.payloadSize);
         out += std::string(atom.depth, ' ') + line;
     }
     for (const ReferenceStop &stop : reading.stops)
@@ -559,8 +558,8 @@ std::vector<CheckCase> HandMadeCases()
          "'moov' at 0x0000000C, which are not shown [size-overruns]\n"
          "F: 1 problem, 0 notes\n"},
         {"size-1", Join({ftyp, AtomWithSize(1, "mdat", Bytes(24, 0))}), 3,
-         "F: 0x0000000C: problem: 'mdat' has size 1, a 64-bit size after its type, which is not "
-         "followed; the 32 bytes after the last top-level atom are not shown [size-64bit]\n"
+         "F: 0x0000000C: problem: 'mdat' has a 64-bit size 0, less than its own 16-byte header; "
+         "the 32 bytes after the last top-level atom are not shown [size-too-small]\n"
          "F: 1 problem, 0 notes\n"},
         {"size-5",
          Join({ftyp,
@@ -645,6 +644,51 @@ TEST_F(KivraDumpCheck, HandMadeFilesGiveTheReportOfTheirBytes)
     }
 }
 
+// --window shows the window's tree: a size field of 1 stops the range. By
+// default the 64-bit size is followed, and --check notes where the window
+// stops short.
+TEST_F(KivraDumpCheck, WindowShowsTheWindowsTreeAndTheReportSaysWhereItStopsShort)
+{
+    std::vector<CheckCase> cases = HandMadeCases();
+    const Bytes moov = Atom("moov", Join({FullBox("mvhd", 4), Atom("trak", FullBox("tkhd", 0))}));
+    Bytes largeMdat = Join({AtomWithSize(1, "mdat"), Raw({0, 0, 0, 0, 0, 0, 0, 24}), Bytes(8, 0)});
+    cases.push_back({"mdat-64bit", Join({FtypIsom(), largeMdat, moov}), 0, ""});
+    for (const CheckCase &c : cases) {
+        const std::string path = dir.path() + "/" + c.name;
+        WriteFile(path, AsString(c.file));
+        RunResult window = Dump(dir, {"--no-defs", "--window", path});
+        EXPECT_EQ(window.status, 0) << c.name;
+        EXPECT_EQ(window.out, ReferenceDump(path, true)) << c.name;
+        RunResult quiet = Dump(dir, {"--no-defs", "--window", "--quiet", path});
+        EXPECT_EQ(ParseReport(quiet.out, path), ReferenceReport(ReadReference(path, true)))
+            << c.name;
+        if (c.name == std::string("size-1")) {
+            EXPECT_EQ(quiet.out,
+                      path +
+                          ": 0x0000000C: problem: 'mdat' has size 1, a 64-bit size after its "
+                          "type, which is not followed; the 32 bytes after the last top-level "
+                          "atom are not shown [size-64bit]\n" +
+                          path + ": 1 problem, 0 notes\n");
+        }
+    }
+    const std::string path = dir.path() + "/mdat-64bit";
+    RunResult wide = Dump(dir, {"--no-defs", "--check", path});
+    EXPECT_EQ(wide.status, 0);
+    EXPECT_EQ(wide.out,
+              ReferenceDump(path) + path +
+                  ": 0x0000000C: note: kivra's window does not follow the 64-bit size of 'mdat' "
+                  "(size field 1): it shows neither this atom nor the atoms after it in the file "
+                  "[window-stops-short]\n" +
+                  path + ": 0 problems, 1 note\n");
+    EXPECT_NE(wide.out.find("\n  moov (+0x00000024:36[0x24])\n    mvhd"), std::string::npos);
+    RunResult summary = JsonSummary(dir, {"--no-defs", path});
+    EXPECT_EQ(summary.out,
+              ShowBytes(path) +
+                  "\n ftyp 0 12 8 4 0\n mdat 12 24 28 8 0\n moov 36 44 44 36 0\n"
+                  "  mvhd 44 16 52 8 0\n  trak 60 20 68 12 0\n   tkhd 68 12 76 4 0\n"
+                  "report 12 note window-stops-short\n");
+}
+
 TEST_F(KivraDumpCheck, ACompleteLastAtomShowsNoInventedAtom)
 {
     const std::string path = dir.path() + "/moov-last.mp4";
@@ -693,7 +737,7 @@ TEST_F(KivraDumpCheck, HelpListsEveryOptionAndVersionIsKivras)
     RunResult help = Dump(dir, {"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char *option : {"--defs FILE", "--no-defs", "--check", "--quiet", "--json",
-                               "--version", "--help", "--  "})
+                               "--window", "--version", "--help", "--  "})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     RunResult version = Dump(dir, {"--version"});
     EXPECT_EQ(version.status, 0);

@@ -1,5 +1,4 @@
 #include "tools/kivra-dump/dump_output.h"
-#include "atoms/big_endian.h"
 #include "tools/kivra-dump/stop_report.h"
 
 #include <stdio.h>
@@ -34,16 +33,22 @@ void AppendText(DumpOutput *out, const char *text)
     AppendBytes(out, text, strlen(text));
 }
 
-// Writes value's decimal digits at out; returns the end. Two digits a step:
-// every atom has four numbers.
-static char *PutDecimal(char *out, uint32_t value)
+// Writes value's decimal digits at out (at most 20); returns the end. Two
+// digits a step: every atom has four numbers. 32-bit division once the
+// value fits, as it nearly always does.
+static char *PutDecimal(char *out, uint64_t wide)
 {
     static const char pairs[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
-    char reversed[10];
+    char reversed[20];
     char *at = reversed + sizeof reversed;
+    while (wide > 0xFFFFFFFFu) {
+        *--at = (char)('0' + wide % 10);
+        wide /= 10;
+    }
+    uint32_t value = (uint32_t)wide;
     while (value >= 100) {
         uint32_t pair = value % 100;
         value /= 100;
@@ -72,9 +77,9 @@ static int MakeRoom(DumpOutput *out, size_t count)
     return out->capacity - out->used >= count;
 }
 
-void AppendDecimal(DumpOutput *out, uint32_t value)
+void AppendDecimal(DumpOutput *out, uint64_t value)
 {
-    char digits[10];
+    char digits[20];
     AppendBytes(out, digits, (size_t)(PutDecimal(digits, value) - digits));
 }
 
@@ -260,7 +265,7 @@ static void StartJsonElement(DumpOutput *out, JsonNesting *nesting, uint32_t lev
         *state = *state == JSON_DESCRIPTIONS_EMPTY ? JSON_DESCRIPTIONS : JSON_CHILDREN;
 }
 
-void BeginJsonFile(DumpOutput *out, JsonNesting *nesting, const char *path, uint32_t size)
+void BeginJsonFile(DumpOutput *out, JsonNesting *nesting, const char *path, uint64_t size)
 {
     AppendText(out, "{\"path\":");
     AppendJsonString(out, path, strlen(path));
@@ -272,7 +277,8 @@ void BeginJsonFile(DumpOutput *out, JsonNesting *nesting, const char *path, uint
 }
 
 void AppendJsonAtom(DumpOutput *out, JsonNesting *nesting, uint32_t depth,
-                    const unsigned char *header, uint32_t offset, uint32_t payloadSize)
+                    const unsigned char *type, uint64_t offset, uint64_t size, uint32_t headerSize,
+                    uint64_t payloadSize)
 {
     // The walk never goes deeper than the levels kept; an item beyond them
     // would have no parent open.
@@ -280,11 +286,9 @@ void AppendJsonAtom(DumpOutput *out, JsonNesting *nesting, uint32_t depth,
         return;
     CloseJsonLevels(out, nesting, depth - 1);
     StartJsonElement(out, nesting, depth - 1, 1);
-    uint32_t sizeField = 0;
-    ReadBigEndian32(header, header + 8, &sizeField);
     // The whole object head in one piece: the type takes at most 26 bytes,
-    // each number 10.
-    char item[192];
+    // each number 20.
+    char item[256];
     char *at = item;
     static const char typeKey[] = "\n{\"type\":";
     static const char offsetKey[] = ",\"offset\":";
@@ -293,13 +297,13 @@ void AppendJsonAtom(DumpOutput *out, JsonNesting *nesting, uint32_t depth,
     static const char payloadSizeKey[] = ",\"payloadSize\":";
     static const char descriptionsKey[] = ",\"descriptions\":[";
     memcpy(at, typeKey, sizeof typeKey - 1);
-    at = PutJsonString(at + sizeof typeKey - 1, (const char *)header + 4, 4);
+    at = PutJsonString(at + sizeof typeKey - 1, (const char *)type, 4);
     memcpy(at, offsetKey, sizeof offsetKey - 1);
     at = PutDecimal(at + sizeof offsetKey - 1, offset);
     memcpy(at, sizeKey, sizeof sizeKey - 1);
-    at = PutDecimal(at + sizeof sizeKey - 1, sizeField);
+    at = PutDecimal(at + sizeof sizeKey - 1, size);
     memcpy(at, payloadOffsetKey, sizeof payloadOffsetKey - 1);
-    at = PutDecimal(at + sizeof payloadOffsetKey - 1, offset + 8);
+    at = PutDecimal(at + sizeof payloadOffsetKey - 1, offset + headerSize);
     memcpy(at, payloadSizeKey, sizeof payloadSizeKey - 1);
     at = PutDecimal(at + sizeof payloadSizeKey - 1, payloadSize);
     memcpy(at, descriptionsKey, sizeof descriptionsKey - 1);

@@ -15,7 +15,7 @@ struct DumpOutput {
 void FlushDumpOutput(DumpOutput *out);
 void AppendBytes(DumpOutput *out, const char *bytes, size_t count);
 void AppendText(DumpOutput *out, const char *text);
-void AppendDecimal(DumpOutput *out, uint32_t value);
+void AppendDecimal(DumpOutput *out, uint64_t value);
 // A line of the text listing: indent spaces, text, a line end.
 void AppendTextLine(DumpOutput *out, size_t indent, const char *text);
 // text as a JSON string with its quotes. Bytes outside printable ASCII are
@@ -33,11 +33,13 @@ struct JsonNesting {
 
 void InitJsonNesting(JsonNesting *nesting);
 // Opens the file's object: its path, size and list of top-level atoms.
-void BeginJsonFile(DumpOutput *out, JsonNesting *nesting, const char *path, uint32_t size);
-// Opens the object of an atom whose parent is at level depth - 1; header
-// points at its 8 header bytes.
+void BeginJsonFile(DumpOutput *out, JsonNesting *nesting, const char *path, uint64_t size);
+// Opens the object of an atom whose parent is at level depth - 1: its four
+// type bytes, its offset, its size (the size field, or the 64-bit size
+// after the type when headerSize is 16) and its payload size.
 void AppendJsonAtom(DumpOutput *out, JsonNesting *nesting, uint32_t depth,
-                    const unsigned char *header, uint32_t offset, uint32_t payloadSize);
+                    const unsigned char *type, uint64_t offset, uint64_t size, uint32_t headerSize,
+                    uint64_t payloadSize);
 // A description line of the item at level parentDepth.
 void AppendJsonDescription(DumpOutput *out, JsonNesting *nesting, uint32_t parentDepth,
                            const char *text);

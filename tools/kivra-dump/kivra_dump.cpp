@@ -26,9 +26,13 @@ static const char help[] =
     "               beside kivra-dump\n"
     "  --no-defs    show no descriptions\n"
     "  --check      after each tree, report every place where the walk stopped\n"
-    "               taking bytes as atoms; exit code 3 when a problem was found\n"
+    "               taking bytes as atoms, and where kivra's window shows less;\n"
+    "               exit code 3 when a problem was found\n"
     "  --quiet      print the report alone, without the tree (implies --check)\n"
     "  --json       print the tree and its report as JSON, one array of files\n"
+    "  --window     show exactly the tree of kivra's window: a size field of 1\n"
+    "               (a 64-bit size) is not followed, and files of 4 GiB or more\n"
+    "               are refused; without it, the file as it is\n"
     "  --version    print the version and exit\n"
     "  --help       print this help and exit\n"
     "  --           the arguments after it are files\n"
@@ -47,60 +51,84 @@ struct DumpOptions {
     int check;
     int quiet;
     int json;
+    int window;  // the window's tree: size 1 stops, 4 GiB and more refused
 };
 
-// One file being shown. The walk fills service; items are printed as they
-// come, since the walk inserts every item after its parent and before its
-// parent's next sibling, description lines before child atoms, which is
-// the order of the listing. An item's handle is its depth + 1.
+// The deepest level of atoms, and the file's level.
+#define DUMP_LEVELS (ATOM_WALK_DEPTH_LIMIT + 2)
+
+// One file being shown. The walk hands its atoms to sink; items are printed
+// as they come, since the walk inserts every item after its parent and
+// before its parent's next sibling, description lines before child atoms,
+// which is the order of the listing. An item's handle is its depth + 1.
 struct DumpTree {
-    AtomTree service;
+    AtomWalkSink sink;
     const DumpOptions *options;
     DumpOutput *out;
     const char *path;
-    AtomNodeRecord *root;       // when the file was read, its record owns the buffer
-    const unsigned char *base;  // the bytes being shown, once the root is in
-    uint32_t size;
+    const unsigned char *base;  // the bytes being shown
+    uint64_t size;
     int rootShown;
     StopReport report;
     JsonNesting nesting;
+    // Where the window's tree stops short of this one (64-bit sizes
+    // followed): windowShows[d], the open atom at depth d is in the window's
+    // tree too; windowStopped[d], the window stopped in the range holding
+    // the atoms at depth d, at a 64-bit header before them.
+    unsigned char windowShows[DUMP_LEVELS];
+    unsigned char windowStopped[DUMP_LEVELS];
+    int windowNotes;  // the report says where the window's tree stops short
 };
 
-static void ReleaseRoot(DumpTree *tree)
+static void ShowRoot(DumpTree *tree)
 {
-    if (tree->root != 0) {
-        HeapFreeBlock(tree->root->base);
-        HeapFreeBlock(tree->root);
-        tree->root = 0;
-    }
+    if (tree->options->json)
+        BeginJsonFile(tree->out, &tree->nesting, tree->path, tree->size);
+    else if (!tree->options->quiet)
+        AppendTextLine(tree->out, 0, tree->path);
+    tree->rootShown = 1;
 }
 
-// Takes an inserted record: keeps the root's (it may own the buffer the walk
-// reads), frees every other at once.
-static void TakeRecord(DumpTree *tree, void *parentItem, AtomNodeRecord *record)
+// Notes the first atom of a range that the window's tree leaves out: one
+// with a 64-bit size where the window shows its parent and all before it.
+static void NoteWhereTheWindowStops(DumpTree *tree, const AtomWalkAtom *atom)
 {
-    if (parentItem == 0) {
-        tree->base = record->base;
-        tree->size = record->payloadSize;
-        tree->rootShown = 1;
-    }
-    if (record->ownsBuffer) {
-        ReleaseRoot(tree);
-        tree->root = record;
-    } else {
-        HeapFreeBlock(record);
-    }
+    const uint32_t depth = atom->depth;
+    if (depth >= DUMP_LEVELS - 1)
+        return;
+    tree->windowStopped[depth + 1] = 0;
+    const int parentShown = depth == 1 || tree->windowShows[depth - 1];
+    const int shown = parentShown && !tree->windowStopped[depth];
+    tree->windowShows[depth] = (unsigned char)(shown && atom->headerSize == 8);
+    if (!shown || atom->headerSize == 8)
+        return;
+    tree->windowStopped[depth] = 1;
+    char sentence[160];
+    snprintf(sentence, sizeof sentence,
+             "kivra's window does not follow the 64-bit size of '%.4s' (size field 1): it shows "
+             "neither this atom nor the atoms after it in %s",
+             (const char *)atom->header + 4, depth == 1 ? "the file" : "its parent");
+    AddWindowNoteToReport(&tree->report, atom->offset, sentence);
 }
 
-static void *PrintAtomItem(void *context, void *parentItem, const char *text,
-                           AtomNodeRecord *record)
+static int PrintAtom(void *context, void *parentItem, const AtomWalkAtom *atom, void **item)
 {
     DumpTree *tree = (DumpTree *)context;
     uintptr_t depth = (uintptr_t)parentItem;
-    if (!tree->options->quiet)
-        AppendTextLine(tree->out, 2 * (size_t)depth, text);
-    TakeRecord(tree, parentItem, record);
-    return (void *)(depth + 1);
+    if (tree->options->quiet) {
+        // Nothing printed.
+    } else if (tree->options->json) {
+        AppendJsonAtom(tree->out, &tree->nesting, (uint32_t)depth, atom->header + 4, atom->offset,
+                       atom->size, atom->headerSize, atom->payloadSize);
+    } else {
+        char label[ATOM_WIDE_LABEL_CAPACITY];
+        FormatWideAtomLabel(label, atom->header + 4, atom->offset, atom->payloadSize);
+        AppendTextLine(tree->out, 2 * (size_t)depth, label);
+    }
+    if (tree->windowNotes)
+        NoteWhereTheWindowStops(tree, atom);
+    *item = (void *)(depth + 1);
+    return 1;
 }
 
 static void PrintDescriptionItem(void *context, void *parentItem, const char *text)
@@ -108,22 +136,6 @@ static void PrintDescriptionItem(void *context, void *parentItem, const char *te
     DumpTree *tree = (DumpTree *)context;
     if (!tree->options->quiet)
         AppendTextLine(tree->out, 2 * (size_t)(uintptr_t)parentItem, text);
-}
-
-static void *PrintJsonItem(void *context, void *parentItem, const char *text,
-                           AtomNodeRecord *record)
-{
-    DumpTree *tree = (DumpTree *)context;
-    uintptr_t depth = (uintptr_t)parentItem;
-    if (parentItem == 0) {
-        BeginJsonFile(tree->out, &tree->nesting, text, record->payloadSize);
-    } else if (!tree->options->quiet) {
-        const unsigned char *header = record->base + record->payloadOffset - 8;
-        AppendJsonAtom(tree->out, &tree->nesting, (uint32_t)depth, header,
-                       record->payloadOffset - 8, record->payloadSize);
-    }
-    TakeRecord(tree, parentItem, record);
-    return (void *)(depth + 1);
 }
 
 static void PrintJsonDescription(void *context, void *parentItem, const char *text)
@@ -134,29 +146,85 @@ static void PrintJsonDescription(void *context, void *parentItem, const char *te
         AppendJsonDescription(tree->out, &tree->nesting, (uint32_t)(uintptr_t)parentItem - 1, text);
 }
 
-static void ForgetPrintedItems(void *context)
-{
-    ReleaseRoot((DumpTree *)context);
-}
-
 static void ReportStop(void *context, const AtomWalkStop *stop)
 {
     DumpTree *tree = (DumpTree *)context;
     AddStopToReport(&tree->report, tree->base, stop);
 }
 
-// Shows a regular file through a mapping of it; anything else (a pipe, a
-// file that cannot be mapped) is read whole as kivra does, which also
-// reports why a file cannot be shown.
-static AtomFileLoad ShowFile(DumpTree *tree, const char *path)
+// Shows the size bytes at base: the root, then the walk under it.
+static void ShowBytes(DumpTree *tree, const unsigned char *base, uint64_t size)
+{
+    tree->base = base;
+    tree->size = size;
+    ShowRoot(tree);
+    if (tree->windowNotes && size > 0xFFFFFFFFu)
+        AddWindowNoteToReport(&tree->report, 0,
+                              "the file is 4 GiB or larger: kivra's window shows no tree of it");
+    WalkAtomsWith(&tree->sink,
+                  tree->options->window ? ATOM_WALK_32BIT_SIZES : ATOM_WALK_64BIT_SIZES, (void *)1,
+                  base, size, 0, size);
+}
+
+// What kivra does with a file that is no regular one (a pipe, a device):
+// it reads it whole, with 32-bit sizes. Fills *buffer (the caller frees
+// it) and *bytesRead.
+static AtomFileLoad ReadWholeFile(const char *path, unsigned char **buffer, uint32_t *bytesRead)
+{
+    const FileReadService *files = PlatformFileReadService();
+    void *file = files->open(files->context, path);
+    if (file == 0)
+        return ATOM_FILE_NOT_OPENED;
+    uint64_t size = 0;
+    if (!files->querySize(files->context, file, &size)) {
+        files->close(files->context, file);
+        return ATOM_FILE_SIZE_UNKNOWN;
+    }
+    if (size > 0xFFFFFFFFu) {
+        files->close(files->context, file);
+        return ATOM_FILE_TOO_LARGE;
+    }
+    *buffer = (unsigned char *)HeapAllocBlock((uint32_t)size);
+    if (*buffer == 0 && size != 0) {
+        files->close(files->context, file);
+        return ATOM_FILE_NO_MEMORY;
+    }
+    *bytesRead = files->read(files->context, file, *buffer, (uint32_t)size);
+    files->close(files->context, file);
+    if (*bytesRead > size)
+        *bytesRead = (uint32_t)size;
+    return *bytesRead == size ? ATOM_FILE_LOADED : ATOM_FILE_SHORT_READ;
+}
+
+// How a file failed to show beyond what loading reports.
+static const int DUMP_TOO_LARGE_TO_MAP = ATOM_FILE_LOADED + 1;
+
+// Shows a regular file through a mapping of it; anything else is read
+// whole as kivra does, which also reports why a file cannot be shown.
+static int ShowFile(DumpTree *tree, const char *path)
 {
     MappedFile file;
-    if (!MapFileForReading(path, &file))
-        return LoadAtomFileIntoTree(&tree->service, PlatformFileReadService(), path);
-    // The walk only reads the bytes: the root's record does not own them.
-    int shown = ShowAtomFileBuffer(&tree->service, path, (unsigned char *)file.bytes, file.size, 0);
-    UnmapFile(&file);
-    return shown ? ATOM_FILE_LOADED : ATOM_FILE_NO_MEMORY;
+    const FileMapResult mapped = MapFileForReading(path, &file);
+    if (mapped == FILE_TOO_LARGE_TO_MAP)
+        return tree->options->window && file.size > 0xFFFFFFFFu ? ATOM_FILE_TOO_LARGE
+                                                                : DUMP_TOO_LARGE_TO_MAP;
+    if (mapped == FILE_MAPPED) {
+        // The window's tree has 32-bit offsets: it refuses such a file.
+        if (tree->options->window && file.size > 0xFFFFFFFFu) {
+            UnmapFile(&file);
+            return ATOM_FILE_TOO_LARGE;
+        }
+        ShowBytes(tree, file.bytes, file.size);
+        UnmapFile(&file);
+        return ATOM_FILE_LOADED;
+    }
+    unsigned char *buffer = 0;
+    uint32_t bytesRead = 0;
+    const AtomFileLoad result = ReadWholeFile(path, &buffer, &bytesRead);
+    if (result == ATOM_FILE_LOADED || result == ATOM_FILE_SHORT_READ)
+        ShowBytes(tree, buffer, bytesRead);
+    HeapFreeBlock(buffer);
+    return result;
 }
 
 // What went wrong with a load: for stderr (a format taking the path) and for
@@ -166,18 +234,22 @@ struct LoadFailure {
     const char *text;
 };
 
-static LoadFailure DescribeLoadFailure(AtomFileLoad result)
+static LoadFailure DescribeLoadFailure(int result)
 {
     switch (result) {
     case ATOM_FILE_NOT_OPENED: return {"cannot open %s", "cannot open"};
     case ATOM_FILE_SIZE_UNKNOWN: return {"cannot take the size of %s", "cannot take the size"};
-    case ATOM_FILE_TOO_LARGE: return {"%s is 4 GiB or larger", "4 GiB or larger"};
+    case ATOM_FILE_TOO_LARGE:
+        return {"%s is 4 GiB or larger, which kivra's window does not show", "4 GiB or larger"};
     case ATOM_FILE_NO_MEMORY: return {"not enough memory to read %s", "not enough memory to read"};
     case ATOM_FILE_SHORT_READ:
         return {"%s could not be read whole; shown as far as it was read",
                 "could not be read whole; shown as far as it was read"};
-    case ATOM_FILE_LOADED: break;
     }
+    if (result == DUMP_TOO_LARGE_TO_MAP)
+        return {"%s is too large for the address space of this 32-bit kivra-dump; the 64-bit "
+                "kivra-dump shows it",
+                "too large for the address space of this 32-bit kivra-dump"};
     return {0, 0};
 }
 
@@ -185,25 +257,28 @@ static LoadFailure DescribeLoadFailure(AtomFileLoad result)
 static int DumpFile(const DumpOptions *options, DumpOutput *out, const char *path, int first)
 {
     DumpTree tree;
-    if (options->json)
-        InitAtomTree(&tree.service, &tree, PrintJsonItem, ForgetPrintedItems, PrintJsonDescription);
-    else
-        InitAtomTree(&tree.service, &tree, PrintAtomItem, ForgetPrintedItems, PrintDescriptionItem);
-    tree.service.reportStop = ReportStop;
-    tree.service.stopContext = &tree;
+    tree.sink.context = &tree;
+    tree.sink.insertAtom = PrintAtom;
+    tree.sink.descriptions.context = &tree;
+    tree.sink.descriptions.insertChildText =
+        options->json ? PrintJsonDescription : PrintDescriptionItem;
+    tree.sink.reportStop = ReportStop;
+    tree.sink.stopContext = &tree;
     tree.options = options;
     tree.out = out;
     tree.path = path;
-    tree.root = 0;
     tree.base = 0;
     tree.size = 0;
     tree.rootShown = 0;
+    tree.windowShows[0] = 1;
+    tree.windowStopped[1] = 0;
+    tree.windowNotes = (options->check || options->json) && !options->window;
     InitStopReport(&tree.report, path, options->json);
     InitJsonNesting(&tree.nesting);
     if (options->json && !first)
         AppendText(out, ",\n");
 
-    AtomFileLoad result = ShowFile(&tree, path);
+    const int result = ShowFile(&tree, path);
     const LoadFailure failure = DescribeLoadFailure(result);
     if (failure.format != 0) {
         // What was printed so far comes before the error, as it was found.
@@ -228,7 +303,6 @@ static int DumpFile(const DumpOptions *options, DumpOutput *out, const char *pat
         status = 1;
     }
     FreeStopReport(&tree.report);
-    ReleaseRoot(&tree);
     return status;
 }
 
@@ -236,7 +310,7 @@ int main(int argc, char **argv)
 {
     const char *definitionPath = 0;
     int noDefinitions = 0;
-    DumpOptions options = {0, 0, 0};
+    DumpOptions options = {0, 0, 0, 0};
     int fileCount = 0;
     int optionsEnded = 0;
     // Options first, wherever they stand; the files are taken in order below.
@@ -266,6 +340,8 @@ int main(int argc, char **argv)
             options.check = 1;
         } else if (strcmp(argument, "--json") == 0) {
             options.json = 1;
+        } else if (strcmp(argument, "--window") == 0) {
+            options.window = 1;
         } else {
             return UsageError("unknown option ", argument);
         }

@@ -3,6 +3,7 @@
 #include "atoms/big_endian.h"
 #include "platform/heap.h"
 
+#include <inttypes.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -42,7 +43,9 @@ const char *StopReasonName(AtomWalkStopReason reason)
 // the first frame or sample that does not, which says nothing of the file.
 static int StopIsInMediaData(const unsigned char *base, const AtomWalkStop *stop)
 {
-    const unsigned char *parentType = base + stop->rangeOffset - 4;
+    if (stop->depth == 0)
+        return 0;
+    const unsigned char *parentType = base + (size_t)stop->parentOffset + 4;
     return stop->depth > 0 && stop->reason != ATOM_WALK_CUT_SHORT && parentType[0] == 'm' &&
         parentType[1] == 'd' && parentType[2] == 'a' && parentType[3] == 't';
 }
@@ -72,38 +75,40 @@ size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
     // holds the range (none at the top level).
     char type[16] = "";
     if (stop->bytesLeft >= 8)
-        FormatType(type, sizeof type, base + stop->offset + 4);
-    char parent[40];
+        FormatType(type, sizeof type, base + (size_t)stop->offset + 4);
+    char parent[48];
     if (stop->depth == 0)
         snprintf(parent, sizeof parent, "the file");
     else {
         char parentType[16];
-        FormatType(parentType, sizeof parentType, base + stop->rangeOffset - 4);
-        snprintf(parent, sizeof parent, "%s at 0x%08X", parentType, stop->rangeOffset - 8);
+        FormatType(parentType, sizeof parentType, base + (size_t)stop->parentOffset + 4);
+        snprintf(parent, sizeof parent, "%s at 0x%08" PRIX64, parentType, stop->parentOffset);
     }
     // What the stop leaves out.
-    char rest[96];
+    char rest[112];
     if (stop->depth > 0)
-        snprintf(rest, sizeof rest, "the last %u bytes of %s are not shown", stop->bytesLeft,
-                 parent);
+        snprintf(rest, sizeof rest, "the last %" PRIu64 " bytes of %s are not shown",
+                 stop->bytesLeft, parent);
     else if (stop->atomsBefore > 0)
-        snprintf(rest, sizeof rest, "the %u bytes after the last top-level atom are not shown",
+        snprintf(rest, sizeof rest,
+                 "the %" PRIu64 " bytes after the last top-level atom are not shown",
                  stop->bytesLeft);
     else
-        snprintf(rest, sizeof rest, "none of the file's %u bytes is shown as an atom",
+        snprintf(rest, sizeof rest, "none of the file's %" PRIu64 " bytes is shown as an atom",
                  stop->bytesLeft);
 
     int n = 0;
     switch (stop->reason) {
     case ATOM_WALK_CUT_SHORT:
         n = snprintf(text, capacity,
-                     "%s is cut short by the end of the file: its size is %u bytes, %u are there",
+                     "%s is cut short by the end of the file: its size is %" PRIu64
+                     " bytes, %" PRIu64 " are there",
                      type, stop->sizeField, stop->bytesLeft);
         break;
     case ATOM_WALK_SIZE_OVERRUNS:
         n = snprintf(text, capacity,
-                     "the size of %s, %u bytes, overruns the %u bytes left in %s, which are not "
-                     "shown",
+                     "the size of %s, %" PRIu64 " bytes, overruns the %" PRIu64
+                     " bytes left in %s, which are not shown",
                      type, stop->sizeField, stop->bytesLeft, parent);
         break;
     case ATOM_WALK_SIZE_64BIT:
@@ -112,12 +117,20 @@ size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
                      rest);
         break;
     case ATOM_WALK_SIZE_TOO_SMALL:
-        n = snprintf(text, capacity, "%s has size %u, less than its own 8-byte header; %s", type,
-                     stop->sizeField, rest);
+        n = snprintf(
+            text, capacity, "%s has %ssize %" PRIu64 ", less than its own %u-byte header; %s", type,
+            stop->headerSize == 16 ? "a 64-bit " : "", stop->sizeField, stop->headerSize, rest);
         break;
     case ATOM_WALK_HEADER_TOO_SHORT:
-        n = snprintf(text, capacity, "%u bytes left where an 8-byte atom header was due; %s",
-                     stop->bytesLeft, rest);
+        if (stop->headerSize == 16)
+            n = snprintf(text, capacity,
+                         "%s has size 1, but only %" PRIu64
+                         " bytes are left for its 16-byte header with a 64-bit size; %s",
+                         type, stop->bytesLeft, rest);
+        else
+            n = snprintf(text, capacity,
+                         "%" PRIu64 " bytes left where an 8-byte atom header was due; %s",
+                         stop->bytesLeft, rest);
         break;
     case ATOM_WALK_TYPE_NOT_PRINTABLE:
         n = snprintf(text, capacity, "type %s is not printable ASCII, so no atom starts here; %s",
@@ -136,7 +149,7 @@ size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
         n = snprintf(text, capacity,
                      "iTunes item type 0xA9 '%.3s': a type beginning with 0xA9 is taken for no "
                      "atom; %s",
-                     (const char *)base + stop->offset + 5, rest);
+                     (const char *)base + (size_t)stop->offset + 5, rest);
         break;
     }
     if (n < 0)
@@ -185,37 +198,52 @@ static void AppendStringToReport(StopReport *report, const char *text)
     AppendToReport(report, text, strlen(text));
 }
 
-void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop)
+// One entry of the report: its offset, severity and reason, and the
+// sentence that says what happened.
+static void AddEntryToReport(StopReport *report, uint64_t offset, const char *reason, int note,
+                             const char *sentence, size_t length)
 {
-    const int note = StopIsNote(base, stop);
     const char *severity = note ? "note" : "problem";
     if (note)
         report->notes++;
     else
         report->problems++;
-    char sentence[320];
-    size_t length = DescribeStop(sentence, sizeof sentence, base, stop);
     char head[96];
     if (report->json) {
         // A small output of its own, so the JSON string escape is shared.
-        char escaped[6 * sizeof sentence + 2];
+        char escaped[6 * 320 + 2];
         DumpOutput string = {escaped, 0, sizeof escaped, 0};
         AppendJsonString(&string, sentence, length);
         snprintf(head, sizeof head,
-                 "%s{\"offset\":%u,\"reason\":\"%s\",\"severity\":\"%s\",\"text\":",
-                 report->problems + report->notes > 1 ? ",\n" : "\n", stop->offset,
-                 StopReasonName(stop->reason), severity);
+                 "%s{\"offset\":%" PRIu64 ",\"reason\":\"%s\",\"severity\":\"%s\",\"text\":",
+                 report->problems + report->notes > 1 ? ",\n" : "\n", offset, reason, severity);
         AppendStringToReport(report, head);
         AppendToReport(report, escaped, string.used);
         AppendStringToReport(report, "}");
     } else {
         AppendStringToReport(report, report->path);
-        snprintf(head, sizeof head, ": 0x%08X: %s: ", stop->offset, severity);
+        snprintf(head, sizeof head, ": 0x%08" PRIX64 ": %s: ", offset, severity);
         AppendStringToReport(report, head);
         AppendToReport(report, sentence, length);
-        snprintf(head, sizeof head, " [%s]\n", StopReasonName(stop->reason));
+        snprintf(head, sizeof head, " [%s]\n", reason);
         AppendStringToReport(report, head);
     }
+}
+
+void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop)
+{
+    char sentence[320];
+    size_t length = DescribeStop(sentence, sizeof sentence, base, stop);
+    AddEntryToReport(report, stop->offset, StopReasonName(stop->reason), StopIsNote(base, stop),
+                     sentence, length);
+}
+
+void AddWindowNoteToReport(StopReport *report, uint64_t offset, const char *sentence)
+{
+    size_t length = strlen(sentence);
+    if (length > 319)
+        length = 319;
+    AddEntryToReport(report, offset, "window-stops-short", 1, sentence, length);
 }
 
 void AppendReportLines(DumpOutput *out, const StopReport *report)

@@ -36,5 +36,9 @@ size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
 
 void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop);
 
+// A note that kivra's window shows less of the file than kivra-dump does
+// from offset on ("[window-stops-short]"), with the sentence that says why.
+void AddWindowNoteToReport(StopReport *report, uint64_t offset, const char *sentence);
+
 // The report as text: its lines, then "PATH: clean" or the counts.
 void AppendReportLines(DumpOutput *out, const StopReport *report);
