@@ -558,7 +558,7 @@ std::vector<CheckCase> HandMadeCases()
          "'moov' at 0x0000000C, which are not shown [size-overruns]\n"
          "F: 1 problem, 0 notes\n"},
         {"size-1", Join({ftyp, AtomWithSize(1, "mdat", Bytes(24, 0))}), 3,
-         "F: 0x0000000C: problem: 'mdat' has a 64-bit size 0, less than its own 16-byte header; "
+         "F: 0x0000000C: problem: 'mdat' has a 64-bit size of 0, less than its own 16-byte header; "
          "the 32 bytes after the last top-level atom are not shown [size-too-small]\n"
          "F: 1 problem, 0 notes\n"},
         {"size-5",

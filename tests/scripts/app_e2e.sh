@@ -35,11 +35,12 @@ field() { tr -d '\r' <"$2" | sed -n "s/^$1 //p"; }
 [ -f "$sample" ] || fail "no sample file $sample"
 [ -f "$defs" ] || fail "no atom.def beside $kivra"
 
-# The reference: kivra-dump's listing, one line per tree item, two spaces
-# of indent per level.
+# The reference: kivra-dump --window's listing (the window's own tree: a
+# 64-bit size is not followed), one line per tree item, two spaces of indent
+# per level.
 case "$dump" in
-  *.exe) sh "$wine_run" "$dump" --defs "$(winpath "$defs")" "$(winpath "$sample")" >"$work/dump.txt" ;;
-  *) "$dump" --defs "$defs" "$sample" >"$work/dump.txt" ;;
+  *.exe) sh "$wine_run" "$dump" --window --defs "$(winpath "$defs")" "$(winpath "$sample")" >"$work/dump.txt" ;;
+  *) "$dump" --window --defs "$defs" "$sample" >"$work/dump.txt" ;;
 esac || fail "kivra-dump failed on $sample"
 tr -d '\r' <"$work/dump.txt" >"$work/dump-lf.txt"
 want_items=$(wc -l <"$work/dump-lf.txt" | tr -d ' ')

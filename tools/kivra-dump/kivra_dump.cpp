@@ -158,9 +158,13 @@ static void ShowBytes(DumpTree *tree, const unsigned char *base, uint64_t size)
     tree->base = base;
     tree->size = size;
     ShowRoot(tree);
-    if (tree->windowNotes && size > 0xFFFFFFFFu)
+    // The window shows no tree at all of a file of 4 GiB or more: that is
+    // all there is to say.
+    if (tree->windowNotes && size > 0xFFFFFFFFu) {
         AddWindowNoteToReport(&tree->report, 0,
                               "the file is 4 GiB or larger: kivra's window shows no tree of it");
+        tree->windowNotes = 0;
+    }
     WalkAtomsWith(&tree->sink,
                   tree->options->window ? ATOM_WALK_32BIT_SIZES : ATOM_WALK_64BIT_SIZES, (void *)1,
                   base, size, 0, size);

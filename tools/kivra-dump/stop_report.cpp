@@ -117,9 +117,9 @@ size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
                      rest);
         break;
     case ATOM_WALK_SIZE_TOO_SMALL:
-        n = snprintf(
-            text, capacity, "%s has %ssize %" PRIu64 ", less than its own %u-byte header; %s", type,
-            stop->headerSize == 16 ? "a 64-bit " : "", stop->sizeField, stop->headerSize, rest);
+        n = snprintf(text, capacity, "%s has %s %" PRIu64 ", less than its own %u-byte header; %s",
+                     type, stop->headerSize == 16 ? "a 64-bit size of" : "size", stop->sizeField,
+                     stop->headerSize, rest);
         break;
     case ATOM_WALK_HEADER_TOO_SHORT:
         if (stop->headerSize == 16)
