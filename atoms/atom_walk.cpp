@@ -1,26 +1,20 @@
 #include "atoms/atom_walk.h"
-#include "atoms/big_endian.h"
+#include "bytes/big_endian.h"
+#include "bytes/byte_text.h"
 #include "platform/heap.h"
 
 static const uint32_t atomHeaderSize = 8;
 // With size field 1: the 64-bit size follows the type.
 static const uint32_t largeHeaderSize = 16;
 
-static int IsPrintableByte(unsigned char byte)
-{
-    return byte >= 0x20 && byte <= 0x7E;
-}
-
 static int IsPrintableType(const unsigned char *type)
 {
     for (int i = 0; i < 4; i++) {
-        if (!IsPrintableByte(type[i]))
+        if (!IsPrintableAscii(type[i]))
             return 0;
     }
     return 1;
 }
-
-static const char hexDigits[] = "0123456789ABCDEF";
 
 // value in upper-case hex, at least minimumDigits (1 to 16) digits.
 static char *AppendHex(char *out, uint64_t value, uint32_t minimumDigits)
@@ -29,7 +23,7 @@ static char *AppendHex(char *out, uint64_t value, uint32_t minimumDigits)
     if (count < minimumDigits)
         count = minimumDigits;
     for (uint32_t i = count; i > 0; i--) {
-        out[i - 1] = hexDigits[value & 0xF];
+        out[i - 1] = UpperHexDigits[value & 0xF];
         value >>= 4;
     }
     return out + count;
@@ -198,8 +192,8 @@ static void ReportRangeStop(const AtomWalkSink *sink, const WalkStack *stack,
             reason = ATOM_WALK_ZERO_TERMINATOR;
         // iTunes item types such as "\xA9nam", whose size fits.
         if (reason == ATOM_WALK_TYPE_NOT_PRINTABLE && header[4] == 0xA9 &&
-            IsPrintableByte(header[5]) && IsPrintableByte(header[6]) &&
-            IsPrintableByte(header[7]) && sizeField >= atomHeaderSize && sizeField <= left)
+            IsPrintableAscii(header[5]) && IsPrintableAscii(header[6]) &&
+            IsPrintableAscii(header[7]) && sizeField >= atomHeaderSize && sizeField <= left)
             reason = ATOM_WALK_ITUNES_ITEM_TYPE;
     }
     ReportStop(sink, stack, reason, pos, sizeField, headerSize);
@@ -235,8 +229,23 @@ void WalkAtomsWith(const AtomWalkSink *sink, AtomWalkSizes sizes, void *parentIt
     const unsigned char *bufferEnd = base + (size_t)bufferSize;
     WalkStack stack = {0, 0, 0};
     if (!PushWalkFrame(&stack, parentItem, offset, offset + length, 0,
-                       offset + length == bufferSize))
+                       offset + length == bufferSize)) {
+        // Not a single atom could be shown.
+        if (sink->reportStop != 0) {
+            AtomWalkStop stop = {};
+            stop.reason = ATOM_WALK_OUT_OF_MEMORY;
+            stop.offset = offset;
+            stop.bytesLeft = length;
+            stop.rangeOffset = offset;
+            stop.parentItem = parentItem;
+            stop.headerSize = atomHeaderSize;
+            uint32_t sizeField = 0;
+            ReadBigEndian32(base + (size_t)offset, bufferEnd, &sizeField);
+            stop.sizeField = sizeField;
+            sink->reportStop(sink->stopContext, &stop);
+        }
         return;
+    }
     const int followLargeSizes = sizes == ATOM_WALK_64BIT_SIZES;
     uint64_t pos = offset;
     while (stack.count > 0) {
@@ -317,12 +326,15 @@ void WalkAtomsWith(const AtomWalkSink *sink, AtomWalkSizes sizes, void *parentIt
         atom.headerSize = headerSize;
         atom.depth = stack.count;
         void *item = 0;
-        if (!sink->insertAtom(sink->context, frame->parentItem, &atom, &item))
+        if (!sink->insertAtom(sink->context, frame->parentItem, &atom, &item)) {
+            ReportStop(sink, &stack, ATOM_WALK_OUT_OF_MEMORY, pos, size, headerSize);
             break;
+        }
         const uint64_t payloadOffset = pos + headerSize;
         const uint64_t atomEnd = payloadOffset + payloadSize;
         if (item == 0) {
             // Children of an item that does not exist would land elsewhere.
+            ReportStop(sink, &stack, ATOM_WALK_OUT_OF_MEMORY, pos, size, headerSize);
             pos = atomEnd;
             continue;
         }
@@ -348,8 +360,10 @@ void WalkAtomsWith(const AtomWalkSink *sink, AtomWalkSizes sizes, void *parentIt
             continue;
         }
         pos = payloadOffset;
-        if (payloadSize != 0 && !PushWalkFrame(&stack, item, pos, atomEnd, atom.offset, clamped))
+        if (payloadSize != 0 && !PushWalkFrame(&stack, item, pos, atomEnd, atom.offset, clamped)) {
+            ReportStop(sink, &stack, ATOM_WALK_OUT_OF_MEMORY, atom.offset, size, headerSize);
             break;
+        }
     }
     HeapFreeBlock(stack.frames);
 }

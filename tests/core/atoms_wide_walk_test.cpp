@@ -5,7 +5,7 @@
 #include "defs/definition_text.h"
 #include "platform/heap.h"
 
-#include "atoms_test_support.h"
+#include "tests/support/atom_fixtures.h"
 #include "tests/support/edge_fixtures.h"
 
 #include <gtest/gtest.h>

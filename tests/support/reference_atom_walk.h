@@ -27,7 +27,7 @@ struct ReferenceStop {
     uint32_t offset;
     std::string reason;   // as kivra-dump names it in its report
     bool note;            // a writer's convention, not a problem
-    bool inMediaData;     // in the payload of an mdat, which kivra-dump notes
+    bool inMediaData;     // inside the payload of an mdat, which kivra-dump notes
     uint32_t headerSize;  // 16 where the size field said a 64-bit size follows
 };
 
@@ -51,9 +51,9 @@ inline bool ReferencePrintable(unsigned char c)
 // the end of the file (the top-level range, or a clamped atom's payload) and
 // stops the range elsewhere. A size of 0 runs to the range's end and ends
 // it. Stops count only at the top level and after an atom of the range.
-// mediaData: the range is the payload of an mdat. largeSizes: a size of 1
-// is followed by a 64-bit size (below 16 too small, past the range as any
-// size past it), and the payload starts 16 bytes in.
+// mediaData: the range lies inside the payload of an mdat, at any depth.
+// largeSizes: a size of 1 is followed by a 64-bit size (below 16 too small,
+// past the range as any size past it), and the payload starts 16 bytes in.
 inline void ReferenceWalkRange(const unsigned char *data, uint32_t start, uint32_t end,
                                bool cutShort, uint32_t depth, uint32_t depthLimit,
                                ReferenceReading &out, bool mediaData = false,
@@ -116,8 +116,8 @@ inline void ReferenceWalkRange(const unsigned char *data, uint32_t start, uint32
         const unsigned char *p = h + headerSize;
         if (depth < depthLimit)
             ReferenceWalkRange(data, pos + headerSize, pos + headerSize + payload, clamped,
-                               depth + 1, depthLimit, out, memcmp(h + 4, "mdat", 4) == 0,
-                               largeSizes);
+                               depth + 1, depthLimit, out,
+                               mediaData || memcmp(h + 4, "mdat", 4) == 0, largeSizes);
         else if (payload >= 8 && ReferencePrintable(p[4]) && ReferencePrintable(p[5]) &&
                  ReferencePrintable(p[6]) && ReferencePrintable(p[7]))
             out.stops.push_back({pos, "depth-limit", false, mediaData, headerSize});
