@@ -15,6 +15,8 @@
 // tests/data/atomdef-structure-exceptions.txt with the reason; an exception
 // that no longer matches a disagreement is reported too, so the list stays
 // short and true.
+// Brand sections ([ftypXXXX]) are held to the registry's brand list
+// (tests/data/mp4ra-codes.txt): a brand it does not list says so.
 
 #include "defs/definition_line.h"
 #include "platform/heap.h"
@@ -530,6 +532,66 @@ TEST(AtomDefStructure, ReportsEachDisagreementAndStaleException)
         EXPECT_EQ(Joined(CheckText(c.atomDef, facts, c.exceptions)), Joined(c.expected)) << c.what;
 }
 
+// ---------------------------------------------------------------------------
+// Brand sections ([ftypXXXX]) and the registry's brand list: a brand the
+// registry lists is described as it stands there; one it does not list says
+// so, with the words below, so that no reader takes it for a registered one.
+
+const char kUnregistered[] = "Not in the public brand registry";
+
+std::vector<std::string> CheckBrandSections(const std::vector<std::string> &atomDefLines,
+                                            const std::set<std::string> &registryBrands)
+{
+    std::vector<std::string> problems;
+    for (size_t i = 0; i < atomDefLines.size(); i++) {
+        const std::string &line = atomDefLines[i];
+        if (line.compare(0, 5, "[ftyp") != 0 || line.find(']') != 9)
+            continue;
+        std::string brand = line.substr(5, 4);
+        std::string body;
+        for (size_t k = i + 1;
+             k < atomDefLines.size() && !atomDefLines[k].empty() && atomDefLines[k][0] != '['; k++)
+            body += atomDefLines[k] + " ";
+        bool saysUnregistered = body.find(kUnregistered) != std::string::npos;
+        bool registered = registryBrands.count(brand) != 0;
+        std::string where = "line " + std::to_string(i + 1) + " [ftyp" + brand + "]: ";
+        if (registered && saysUnregistered)
+            problems.push_back(where + "the registry lists this brand");
+        if (!registered && !saysUnregistered)
+            problems.push_back(where + "not a registry brand, and the section does not say so");
+    }
+    return problems;
+}
+
+// The brands of the registry list (lines "brands CODE").
+std::set<std::string> RegistryBrands(const std::vector<std::string> &lines)
+{
+    std::set<std::string> brands;
+    for (const std::string &line : lines) {
+        std::vector<std::string> w = Words(line, ' ');
+        if (w.size() == 2 && w[0] == "brands")
+            brands.insert(DecodeCode(w[1]));
+    }
+    return brands;
+}
+
+TEST(AtomDefStructure, BrandSectionsFollowTheRegistry)
+{
+    std::set<std::string> registry =
+        RegistryBrands(SplitLines("# comment\nbrands isom\nbrands qt$20$20\nboxes moov\n"));
+    EXPECT_EQ(Listed(registry, "|"), "isom|qt  ");
+    const std::string atomDef =
+        "[ftyp] File Type Box\nNot a brand.\n\n"
+        "[ftypisom] Brand isom\nBaseline.\n\n"
+        "[ftypqt  ] Brand qt\nQuickTime. Not in the public brand registry.\n\n"
+        "[ftypf4v ] Brand f4v\nAdobe.\n\n"
+        "[ftypmmp4] Brand mmp4\nMobile.\nNot in the public brand registry.\n\n"
+        "[moov] Movie Box\nNot in the public brand registry.\n\n";
+    EXPECT_EQ(Joined(CheckBrandSections(SplitLines(atomDef), registry)),
+              "line 7 [ftypqt  ]: the registry lists this brand\n"
+              "line 10 [ftypf4v ]: not a registry brand, and the section does not say so\n");
+}
+
 bool ReadSourceFile(const std::string &relative, std::string *text, std::string *path)
 {
     *path = std::string(KIVRA_SOURCE_DIR) + "/" + relative;
@@ -560,6 +622,21 @@ TEST(AtomDefStructure, ShippedFileAgreesWithTheBoxFacts)
     }
     EXPECT_EQ(Joined(CheckText(atomDef, facts, exceptions)), "");
     EXPECT_EQ(Joined(problems), "");
+}
+
+TEST(AtomDefStructure, ShippedBrandSectionsFollowTheRegistry)
+{
+    std::string atomDef, codes, path;
+    bool haveDef = ReadSourceFile("atom.def", &atomDef, &path);
+    bool haveCodes = ReadSourceFile("tests/data/mp4ra-codes.txt", &codes, &path);
+#ifdef _WIN32
+    if (!haveDef || !haveCodes)
+        GTEST_SKIP() << "source tree not reachable from here: " << path;
+#endif
+    ASSERT_TRUE(haveDef && haveCodes) << path;
+    std::set<std::string> registry = RegistryBrands(SplitLines(codes));
+    EXPECT_EQ(registry.size(), 280u);
+    EXPECT_EQ(Joined(CheckBrandSections(SplitLines(atomDef), registry)), "");
 }
 
 }  // namespace
