@@ -7,11 +7,11 @@
 //    and "At the top level" (no parent).
 // tests/data/box-facts.txt holds what public box parsers and the MPEG
 // conformance tables record about the same codes. Every such sentence must
-// agree with them: a "Full box" that a source calls plain (or the other way
-// round), or a parent that no source with parents for the code lists, is a
-// disagreement. A box that the conformance tables or all the sources give one
-// kind must have its "Full box" or "Plain box" said. Disagreements that the
-// standard settles against a source stand in
+// agree with them: a "Full box" that no source calls full while some source
+// calls it plain (or the other way round), or a parent that no source with
+// parents for the code allows, is a disagreement. A box that every source
+// recording its kind gives the same kind must have that kind said.
+// Disagreements that the standard settles against a source stand in
 // tests/data/atomdef-structure-exceptions.txt with the reason; an exception
 // that no longer matches a disagreement is reported too, so the list stays
 // short and true.
