@@ -16,6 +16,10 @@
 #ifndef KIVRA_VERSION
 #define KIVRA_VERSION "unknown"
 #endif
+// Where "cmake --install" puts atom.def, relative to kivra-dump's directory.
+#ifndef KIVRA_INSTALLED_ATOM_DEF
+#define KIVRA_INSTALLED_ATOM_DEF "../share/kivra/atom.def"
+#endif
 
 static const char usage[] = "usage: kivra-dump [OPTION...] FILE...\n";
 
@@ -281,8 +285,10 @@ int main(int argc, char **argv)
             return 1;
         }
     } else if (!noDefinitions) {
-        // As kivra does: atom.def beside the executable, silently none if absent.
-        LoadDefinitionText();
+        // As kivra does: atom.def beside the executable, silently none if
+        // absent; installed, kivra-dump finds it under share/kivra.
+        if (!LoadDefinitionTextNearExecutable("atom.def"))
+            LoadDefinitionTextNearExecutable(KIVRA_INSTALLED_ATOM_DEF);
     }
 
     static char outputBytes[1 << 20];
