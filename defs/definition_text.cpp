@@ -80,17 +80,17 @@ int BuildPathNearExecutable(const char *executablePath, char separator, CharStep
     if (afterSeparator == 0)
         return 0;
     size_t directoryLength = (size_t)(afterSeparator - executablePath);
-    size_t nameLength = 0;
-    while (name[nameLength] != '\0')
-        nameLength++;
-    if (nameLength >= DEFINITION_PATH_CAPACITY ||
-        directoryLength + nameLength + 1 > DEFINITION_PATH_CAPACITY)
+    if (directoryLength >= DEFINITION_PATH_CAPACITY)
         return 0;
     size_t i = 0;
     for (; i < directoryLength; i++)
         out[i] = executablePath[i];
-    for (size_t j = 0; j < nameLength; j++)
-        out[i++] = name[j];
+    // The name is measured as it is copied (kivra.exe links no strlen).
+    for (const char *p = name; *p != '\0'; p++) {
+        if (i + 1 >= DEFINITION_PATH_CAPACITY)
+            return 0;
+        out[i++] = *p;
+    }
     out[i] = '\0';
     return 1;
 }
