@@ -6,8 +6,7 @@
 # relative to its own directory (../share/kivra/atom.def).
 #
 # Windows (the MinGW builds): "cmake --build --preset win32 --target package"
-# makes kivra-<version>-win32.zip in build/win32 (win64 for the 64-bit build)
-# with CPack's ZIP generator. The zip is flat: kivra.exe, atom.def beside it,
+# makes kivra-<version>-win32.zip in build/win32 with CPack's ZIP generator. The zip is flat: kivra.exe, atom.def beside it,
 # kivra-dump.exe, README.txt and LICENSE.txt at its top, so that Explorer's
 # "Extract All" gives one folder named after the zip that holds them all.
 include(GNUInstallDirs)
@@ -25,29 +24,28 @@ if(WIN32)
     COMMAND ${CMAKE_COMMAND} -DIN=${CMAKE_SOURCE_DIR}/LICENSE -DOUT=${KIVRA_LICENSE_TEXT}
             -DPLAIN=ON -P ${KIVRA_TEXT_SCRIPT}
     DEPENDS ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE ${KIVRA_TEXT_SCRIPT}
-    COMMENT "Writing README.txt and LICENSE.txt for the release zip")
+    COMMENT "Writing README.txt and LICENSE.txt for the release zip" VERBATIM)
   add_custom_target(kivra_release_texts ALL
     DEPENDS ${KIVRA_README_TEXT} ${KIVRA_LICENSE_TEXT})
 
   install(TARGETS kivra kivra-dump RUNTIME DESTINATION .)
   install(FILES ${KIVRA_ATOM_DEF} ${KIVRA_README_TEXT} ${KIVRA_LICENSE_TEXT} DESTINATION .)
 
+  # The release is the 32-bit product; the 64-bit build only tests.
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(KIVRA_RELEASE_SYSTEM win32)
-  else()
-    set(KIVRA_RELEASE_SYSTEM win64)
+    set(KIVRA_RELEASE_ZIP_NAME kivra-${PROJECT_VERSION}-win32)
+    set(KIVRA_RELEASE_ZIP ${CMAKE_BINARY_DIR}/${KIVRA_RELEASE_ZIP_NAME}.zip)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_NAME kivra)
+    set(CPACK_PACKAGE_VENDOR "kivra developers")
+    set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "kivra - MPEG-4 atom structure viewer")
+    set(CPACK_PACKAGE_FILE_NAME ${KIVRA_RELEASE_ZIP_NAME})
+    set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+    # The programs without their debugging information.
+    set(CPACK_STRIP_FILES ON)
+    include(CPack)
   endif()
-  set(KIVRA_RELEASE_ZIP_NAME kivra-${PROJECT_VERSION}-${KIVRA_RELEASE_SYSTEM})
-  set(KIVRA_RELEASE_ZIP ${CMAKE_BINARY_DIR}/${KIVRA_RELEASE_ZIP_NAME}.zip)
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_NAME kivra)
-  set(CPACK_PACKAGE_VENDOR "kivra developers")
-  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "kivra - MPEG-4 atom structure viewer")
-  set(CPACK_PACKAGE_FILE_NAME ${KIVRA_RELEASE_ZIP_NAME})
-  set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
-  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-  set(CPACK_SOURCE_GENERATOR "")
-  include(CPack)
 else()
   install(TARGETS kivra-dump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${KIVRA_ATOM_DEF} DESTINATION ${CMAKE_INSTALL_DATADIR}/kivra)
