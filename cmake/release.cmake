@@ -5,10 +5,11 @@
 # kivra-dump looks for atom.def beside itself first, then at the same place
 # relative to its own directory (../share/kivra/atom.def).
 #
-# Windows (the MinGW builds): "cmake --build --preset win32 --target package"
-# makes kivra-<version>-win32.zip in build/win32 with CPack's ZIP generator. The zip is flat: kivra.exe, atom.def beside it,
-# kivra-dump.exe, README.txt and LICENSE.txt at its top, so that Explorer's
-# "Extract All" gives one folder named after the zip that holds them all.
+# Windows: "cmake --build --preset win32 --target package" makes
+# kivra-<version>-win32.zip in build/win32 with CPack's ZIP generator. The
+# zip is flat: kivra.exe, atom.def beside it, kivra-dump.exe, README.txt and
+# LICENSE.txt at its top, so that Explorer's "Extract All" gives one folder
+# named after the zip that holds them all.
 include(GNUInstallDirs)
 
 if(WIN32)
