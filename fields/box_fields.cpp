@@ -404,6 +404,8 @@ static void DecodeChildBoxes(const FieldBox *parent, FieldReader *reader, uint64
         child.parentCount = parentCount + 1;
         sink->beginEntry(sink->context);
         sink->text(sink->context, "box", (const char *)header + 4, 4);
+        sink->number(sink->context, "offset", reader->offset + reader->pos, FIELD_UNSIGNED);
+        sink->number(sink->context, "size", size, FIELD_UNSIGNED);
         const BoxFieldsEntry *entry = FindBoxFields(&child);
         int container = 0;
         for (size_t i = 0; containerCodes[i] != '\0'; i += 4)

@@ -255,6 +255,10 @@ void DecodeIloc(const FieldBox *, FieldReader *reader, uint64_t limit, const Fie
             (baseOffsetSize == 0 ||
              ReadAndSend(reader, sink, "base_offset", baseOffsetSize, FK_UNSIGNED, 0)) &&
             ReadAndSend(reader, sink, "extent_count", 2, FK_UNSIGNED, &extents);
+        // Extents with no offset, length or index take no bytes: their
+        // count says all there is.
+        if (whole && indexSize + offsetSize + lengthSize == 0)
+            extents = 0;
         if (whole) {
             sink->beginTable(sink->context, "extents");
             uint64_t e = 0;

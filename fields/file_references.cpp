@@ -105,9 +105,9 @@ void InitFileReferences(FileReferences *references)
 
 void FreeFileReferences(FileReferences *references)
 {
-    GrowingArray *arrays[] = {&references->tracks, &references->mdats, &references->topLevel,
-                              &references->moofs,  &references->trafs, &references->runs,
-                              &references->trexes, &references->sidxes};
+    GrowingArray *arrays[] = {&references->tracks, &references->mdats,  &references->topLevel,
+                              &references->moofs,  &references->trafs,  &references->runs,
+                              &references->trexes, &references->sidxes, &references->metas};
     for (GrowingArray *array : arrays) {
         HeapFreeBlock(array->items);
         *array = {};
@@ -187,6 +187,12 @@ void AddCheckedAtom(FileReferences *references, const CheckedAtom *atom)
         KeptBox *trex = Add<KeptBox>(references, &references->trexes);
         if (trex != 0)
             *trex = Keep(atom);
+        return;
+    }
+    if (TypeIs(atom, "meta")) {
+        KeptBox *meta = Add<KeptBox>(references, &references->metas);
+        if (meta != 0)
+            *meta = Keep(atom);
         return;
     }
     if (TypeIs(atom, "sidx") && atom->depth == 1) {
@@ -325,6 +331,36 @@ static void PlaceSample(const Checking *checking, SamplePlacement *placement, ui
         placement->firstOutside = start;
 }
 
+// count samples of size bytes each, one after the other from start, in
+// one computation (a table may give billions of equal samples).
+static void PlaceEqualSamples(const Checking *checking, SamplePlacement *placement, uint64_t start,
+                              uint64_t count, uint64_t size)
+{
+    if (count == 0)
+        return;
+    placement->placed += count;
+    uint64_t whole = 0;
+    if (start <= checking->fileSize)
+        whole = size == 0 ? count : (checking->fileSize - start) / size;
+    if (whole > count)
+        whole = count;
+    if (whole < count) {
+        if (placement->pastEnd == 0)
+            placement->firstPastEnd = start + whole * size;
+        placement->pastEnd += count - whole;
+    }
+    if (whole == 0)
+        return;
+    uint64_t end = start + whole * size;
+    if (end > placement->lastWholeEnd)
+        placement->lastWholeEnd = end;
+    if (MdatHolding(checking, start, end) == 0) {
+        if (placement->outside == 0)
+            placement->firstOutside = start;
+        placement->outside += whole;
+    }
+}
+
 static void ReportPlacement(const Checking *checking, const char *what, uint64_t total,
                             const SamplePlacement *placement)
 {
@@ -441,6 +477,12 @@ static void CheckTrack(const Checking *checking, const TrackRecord *track, uint3
         chunkTotal += (last - first + 1) * perChunk;
         for (uint64_t chunk = first; chunk <= last && sample < sizesThere; chunk++) {
             uint64_t at = FlatTableValue(&chunks, chunk - 1, 0);
+            if (hasStsz && stsz.header[0] != 0) {
+                uint64_t count = perChunk < sizesThere - sample ? perChunk : sizesThere - sample;
+                PlaceEqualSamples(checking, &placement, at, count, stsz.header[0]);
+                sample += count;
+                continue;
+            }
             for (uint64_t k = 0; k < perChunk && sample < sizesThere; k++) {
                 uint64_t size = hasStsz
                     ? (stsz.header[0] != 0 ? stsz.header[0] : FlatTableValue(&stsz, sample, 0))
@@ -573,7 +615,20 @@ static void CheckFragments(const Checking *checking, FileReferences *references)
                 SamplePlacement placement = {};
                 uint64_t at = start;
                 int wrapped = start == UINT64_MAX;
-                for (uint64_t i = 0; i < run.available && !wrapped; i++) {
+                if (run.recordSize == 0 && !wrapped) {
+                    // Every sample of the default size: counted, not walked.
+                    PlaceEqualSamples(checking, &placement, start, run.sampleCount, defaultSize);
+                    track->samples += run.sampleCount;
+                    if (placement.pastEnd != 0 && track->pastEnd == 0)
+                        track->firstPastEnd = placement.firstPastEnd;
+                    track->pastEnd += placement.pastEnd;
+                    if (placement.lastWholeEnd > track->lastWholeEnd)
+                        track->lastWholeEnd = placement.lastWholeEnd;
+                    uint64_t total = (uint64_t)run.sampleCount * defaultSize;
+                    wrapped = total > UINT64_MAX - start;
+                    at = wrapped ? UINT64_MAX : start + total;
+                }
+                for (uint64_t i = 0; run.recordSize != 0 && i < run.available && !wrapped; i++) {
                     uint64_t size =
                         run.sizeAt >= 0 ? TrackRunValue(&run, i, run.sizeAt) : defaultSize;
                     track->samples++;
@@ -686,6 +741,139 @@ static void CheckSegmentIndexes(const Checking *checking, const FileReferences *
     }
 }
 
+// The item locations of a meta box, read from its decoded fields: the
+// fields arrive as boxes[ {box, offset, size, ... items[ {item_ID, ...
+// extents[ {extent_offset, extent_length} ] } ] } ].
+struct ItemLocations {
+    const Checking *checking;
+    unsigned depth;
+    char box[5];
+    uint64_t boxOffset, boxSize;
+    uint64_t idatOffset, idatSize;  // the idat's payload, when found
+    int hasIdat;
+    uint64_t ilocOffset;
+    // The item and extent being read.
+    uint64_t itemId, method, dataReference, baseOffset, extentOffset, extentLength;
+    // Extents of construction method 1, checked once the idat is known.
+    uint64_t idatNeeded;
+    uint64_t idatItem;
+    int reported;
+};
+
+static void ItemNumber(void *context, const char *name, uint64_t value, FieldFormat)
+{
+    ItemLocations *items = (ItemLocations *)context;
+    if (items->depth == 2 && strcmp(name, "offset") == 0)
+        items->boxOffset = value;
+    else if (items->depth == 2 && strcmp(name, "size") == 0)
+        items->boxSize = value;
+    if (memcmp(items->box, "iloc", 4) != 0)
+        return;
+    if (items->depth == 4) {
+        if (strcmp(name, "item_ID") == 0) {
+            items->itemId = value;
+            items->method = items->dataReference = items->baseOffset = 0;
+        } else if (strcmp(name, "construction_method") == 0) {
+            items->method = value;
+        } else if (strcmp(name, "data_reference_index") == 0) {
+            items->dataReference = value;
+        } else if (strcmp(name, "base_offset") == 0) {
+            items->baseOffset = value;
+        }
+    } else if (items->depth == 6) {
+        if (strcmp(name, "extent_offset") == 0)
+            items->extentOffset = value;
+        else if (strcmp(name, "extent_length") == 0)
+            items->extentLength = value;
+    }
+}
+
+static void ItemText(void *context, const char *name, const char *bytes, size_t length)
+{
+    ItemLocations *items = (ItemLocations *)context;
+    if (items->depth == 2 && strcmp(name, "box") == 0 && length == 4) {
+        memcpy(items->box, bytes, 4);
+        items->boxOffset = items->boxSize = 0;
+    }
+}
+
+static void ItemBegin(void *context, const char *)
+{
+    ((ItemLocations *)context)->depth++;
+}
+
+static void ItemBeginEntry(void *context)
+{
+    ItemLocations *items = (ItemLocations *)context;
+    items->depth++;
+    if (items->depth == 6)
+        items->extentOffset = items->extentLength = 0;
+}
+
+static void ItemEndEntry(void *context)
+{
+    ItemLocations *items = (ItemLocations *)context;
+    if (items->depth == 2 && memcmp(items->box, "idat", 4) == 0 && items->boxSize >= 8) {
+        items->hasIdat = 1;
+        items->idatOffset = items->boxOffset + 8;
+        items->idatSize = items->boxSize - 8;
+    }
+    if (items->depth == 2 && memcmp(items->box, "iloc", 4) == 0)
+        items->ilocOffset = items->boxOffset;
+    if (items->depth == 6 && memcmp(items->box, "iloc", 4) == 0 && items->dataReference == 0 &&
+        !items->reported) {
+        uint64_t start = items->baseOffset + items->extentOffset;
+        uint64_t end = start + items->extentLength;
+        if (end < start || start < items->baseOffset) {
+            end = UINT64_MAX;
+        }
+        const Checking *checking = items->checking;
+        if (items->method == 0 && (end > checking->fileSize || start > checking->fileSize)) {
+            Report(checking, items->boxOffset, 0, "iloc-extent",
+                   "item %llu: its extent at 0x%08llX of %llu bytes lies past the end of the "
+                   "file (%llu bytes)",
+                   (unsigned long long)items->itemId, (unsigned long long)start,
+                   (unsigned long long)items->extentLength, (unsigned long long)checking->fileSize);
+            items->reported = 1;
+        } else if (items->method == 1 && end > items->idatNeeded) {
+            items->idatNeeded = end;
+            items->idatItem = items->itemId;
+        }
+    }
+    items->depth--;
+}
+
+static void ItemEndTable(void *context, uint64_t)
+{
+    ((ItemLocations *)context)->depth--;
+}
+
+static void ItemProblem(void *, uint64_t, const char *) {}
+
+static void CheckItemLocations(const Checking *checking, const FileReferences *references)
+{
+    for (uint32_t i = 0; i < references->metas.count; i++) {
+        const KeptBox *meta = At<KeptBox>(&references->metas, i);
+        ItemLocations items = {};
+        items.checking = checking;
+        FieldSink sink = {&items,         ItemNumber,   ItemText,     ItemBegin,
+                          ItemBeginEntry, ItemEndEntry, ItemEndTable, ItemProblem};
+        FieldBox box;
+        memcpy(box.type, "meta", 4);
+        box.payload = Payload(checking, meta);
+        box.payloadSize = meta->size;
+        box.payloadOffset = meta->offset;
+        box.parentTypes = 0;
+        box.parentCount = 0;
+        DecodeBoxFields(&box, FIELD_TABLE_ALL, &sink);
+        if (items.idatNeeded != 0 && (!items.hasIdat || items.idatNeeded > items.idatSize))
+            Report(checking, items.ilocOffset, 0, "iloc-extent",
+                   "item %llu: its extent runs to byte %llu of the idat, which holds %llu",
+                   (unsigned long long)items.idatItem, (unsigned long long)items.idatNeeded,
+                   (unsigned long long)(items.hasIdat ? items.idatSize : 0));
+    }
+}
+
 void FinishFileReferences(FileReferences *references, const unsigned char *file, uint64_t fileSize,
                           const ReferenceReportSink *sink)
 {
@@ -703,6 +891,7 @@ void FinishFileReferences(FileReferences *references, const unsigned char *file,
     }
     CheckFragments(&checking, references);
     CheckSegmentIndexes(&checking, references);
+    CheckItemLocations(&checking, references);
     if (references->outOfMemory)
         Report(&checking, 0, 0, "out-of-memory",
                "not enough memory to keep every atom: the reference checks are incomplete");

@@ -43,6 +43,7 @@ struct FileReferences {
     GrowingArray runs;
     GrowingArray trexes;
     GrowingArray sidxes;
+    GrowingArray metas;
     uint64_t firstMdat;  // offset + 1 of the first top-level mdat, 0 if none yet
     uint64_t firstMoov;  // likewise for moov
     // The trak, moof and traf that the atoms now coming belong to (-1 none),

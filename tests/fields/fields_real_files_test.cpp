@@ -151,7 +151,8 @@ TEST_F(FieldsOnRealFiles, TaggedSoundShowsItsTextItems)
     int problems = 0;
     auto fields = DecodeEveryAtom(path, &problems);
     EXPECT_EQ(problems, 0);
-    EXPECT_TRUE(Has(fields, "moov/udta/meta", "box=ilst\nitems[\n"));
+    EXPECT_TRUE(Has(fields, "moov/udta/meta", "box=ilst\n"));
+    EXPECT_TRUE(Has(fields, "moov/udta/meta", "items[\n"));
     EXPECT_TRUE(Has(fields, "moov/udta/meta", "item=\xA9nam\nvalue=Kivra\n"));
     EXPECT_TRUE(Has(fields, "moov/udta/meta",
                     "item=\xA9"
@@ -169,13 +170,12 @@ TEST_F(FieldsOnRealFiles, ImageItemsShowTheirPlaces)
     int problems = 0;
     auto fields = DecodeEveryAtom(path, &problems);
     EXPECT_EQ(problems, 0);
-    EXPECT_TRUE(Has(fields, "meta", "box=pitm\nversion=0\nflags=0x0\nitem_ID=")) << fields["meta"];
+    EXPECT_TRUE(Has(fields, "meta", "box=pitm\n")) << fields["meta"];
     EXPECT_TRUE(Has(fields, "meta", "box=iloc\n"));
     EXPECT_TRUE(Has(fields, "meta", "extent_offset="));
     EXPECT_TRUE(Has(fields, "meta", "item_type=hvc1\n"));
-    EXPECT_TRUE(Has(fields, "meta",
-                    "box=ispe\nversion=0\nflags=0x0\nimage_width=64\n"
-                    "image_height=48\n"));
+    EXPECT_TRUE(Has(fields, "meta", "box=ispe\n"));
+    EXPECT_TRUE(Has(fields, "meta", "image_width=64\nimage_height=48\n"));
     EXPECT_TRUE(Has(fields, "meta", "box=ipma\n"));
 }
 

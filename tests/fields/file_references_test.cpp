@@ -154,6 +154,33 @@ TEST(FileReferences, SamplesOutsideTheMediaDataOrTheFile)
         << report;
 }
 
+// 2^32 - 1 samples of one size in one chunk, in a file of a few hundred
+// bytes: counted in one step, so the check ends at once.
+TEST(FileReferences, HostileCountsAreCountedNotWalked)
+{
+    MovieTables tables;
+    tables.stts = Join({U32(1), U32(0xFFFFFFFF), U32(1)});
+    tables.stsc = Join({U32(1), U32(1), U32(0xFFFFFFFF), U32(1)});
+    tables.stsz = Join({U32(1), U32(0xFFFFFFFF)});
+    Bytes file = GoodMovie(tables);
+    std::string report = Describe(Check(file));
+    EXPECT_NE(report.find("track 7: 4294967280 of 4294967295 samples lie past the end of the "
+                          "file; the last whole sample ends at"),
+              std::string::npos)
+        << report;
+    // A fragment whose run has no per-sample fields: every sample the
+    // default size.
+    Bytes moof = Atom("moof",
+                      Join({Full("mfhd", U32(1)),
+                            Atom("traf",
+                                 Join({Full("tfhd", Join({U32(1), U32(4)})),
+                                       Atom("trun", Join({U32(0), U32(0xFFFFFFFF)}))}))}));
+    moof[8 + 16 + 8 + 8 + 3] = 0x10;  // tfhd flags: default-sample-size
+    Bytes fragments = Join({Atom("ftyp", Code("iso6")), moof, Atom("mdat", Zeros(64))});
+    report = Describe(Check(fragments));
+    EXPECT_NE(report.find("track 1 (fragments): "), std::string::npos) << report;
+}
+
 TEST(FileReferences, MovieAfterMediaDataIsANote)
 {
     Bytes ftyp = Atom("ftyp", Code("isom"));
@@ -164,6 +191,43 @@ TEST(FileReferences, MovieAfterMediaDataIsANote)
     EXPECT_TRUE(findings[0].note);
     EXPECT_EQ(findings[0].reason, "moov-after-mdat");
     EXPECT_EQ(findings[0].offset, ftyp.size() + 23);
+}
+
+// A meta box whose one item has an extent at offset, length bytes long
+// (construction method 0, in the file) or in the idat (method 1).
+Bytes ItemFile(uint32_t method, uint32_t offset, uint32_t length, uint32_t idatBytes)
+{
+    Bytes iloc = Full("iloc",
+                      Join({U8(0x44), U8(0x00), U16(1), U16(1), U16(method), U16(0), U16(1),
+                            U32(offset), U32(length)}));
+    // Version 1, for the construction method.
+    iloc[8] = 1;
+    Bytes meta = Full("meta",
+                      Join({Full("hdlr", Join({U32(0), Code("pict"), Zeros(13)})), iloc,
+                            Atom("idat", Zeros(idatBytes))}));
+    return Join({Atom("ftyp", Code("heic")), meta, Atom("mdat", Zeros(32))});
+}
+
+TEST(FileReferences, ItemExtentsLieInTheFileOrTheIdat)
+{
+    const struct {
+        uint32_t method, offset, length, idat;
+        const char *expected;
+    } cases[] = {
+        {0, 16, 8, 0, ""},
+        {0, 16, 0xFFFFFF00u, 0,
+         "item 1: its extent at 0x00000010 of 4294967040 bytes lies past "
+         "the end of the file"},
+        {1, 4, 8, 12, ""},
+        {1, 4, 9, 12, "item 1: its extent runs to byte 13 of the idat, which holds 12"},
+    };
+    for (const auto &c : cases) {
+        std::string report = Describe(Check(ItemFile(c.method, c.offset, c.length, c.idat)));
+        if (c.expected[0] == '\0')
+            EXPECT_EQ(report, "") << c.length;
+        else
+            EXPECT_NE(report.find(c.expected), std::string::npos) << report;
+    }
 }
 
 // Per track of a complete file: where each sample lies, read from its
@@ -319,6 +383,16 @@ TEST_F(ReferencesOnRealFiles, CompleteFilesHaveNoReferenceProblem)
             got += f.reason;
         EXPECT_EQ(got, expected) << m.name << "\n" << Describe(findings);
     }
+    if (!WrittenFiles::HasProgram("heif-enc"))
+        return;
+    std::string png = files.Ffmpeg("frame.png", "-frames:v 1 -an");
+    std::string heic = files.Run("image.heic", "heif-enc -o {out} '" + png + "'");
+    ASSERT_FALSE(heic.empty());
+    std::string bytes = ReadTestFile(heic);
+    EXPECT_EQ(Describe(Check(Bytes(bytes.begin(), bytes.end()))), "") << heic;
+    // Cut inside its mdat: the image's extent runs past the end.
+    std::string report = Describe(Check(Bytes(bytes.begin(), bytes.end() - 10)));
+    EXPECT_NE(report.find("lies past the end of the file ("), std::string::npos) << report;
 }
 
 TEST_F(ReferencesOnRealFiles, CutFragmentsReportTheirSamples)
