@@ -149,6 +149,8 @@ void DecodeStsd(const FieldBox *, FieldReader *reader, uint64_t limit, const Fie
         if (size < 8 || size > FieldBytesLeft(reader))
             break;
         sink->beginEntry(sink->context);
+        sink->number(sink->context, "offset", reader->offset + reader->pos, FIELD_UNSIGNED);
+        sink->number(sink->context, "size", size, FIELD_UNSIGNED);
         SendSampleEntry(entry, size, sink);
         sink->endEntry(sink->context);
         reader->pos += size;

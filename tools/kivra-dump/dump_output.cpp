@@ -222,7 +222,9 @@ enum JsonListState {
     JSON_DESCRIPTIONS_EMPTY,
     JSON_DESCRIPTIONS,
     JSON_CHILDREN_EMPTY,
-    JSON_CHILDREN
+    JSON_CHILDREN,
+    // The descriptions are closed and the fields written; no child yet.
+    JSON_FIELDS
 };
 
 static const uint32_t jsonLevels = sizeof(((JsonNesting *)0)->state);
@@ -239,6 +241,8 @@ static void CloseJsonLevels(DumpOutput *out, JsonNesting *nesting, uint32_t leve
         nesting->open--;
         if (nesting->state[nesting->open] <= JSON_DESCRIPTIONS)
             AppendText(out, "],\"children\":[]}");
+        else if (nesting->state[nesting->open] == JSON_FIELDS)
+            AppendText(out, ",\"children\":[]}");
         else
             AppendText(out, "]}");
     }
@@ -252,6 +256,9 @@ static void StartJsonElement(DumpOutput *out, JsonNesting *nesting, uint32_t lev
     unsigned char *state = &nesting->state[level];
     if (wantChildren && *state <= JSON_DESCRIPTIONS) {
         AppendText(out, "],\"children\":[");
+        *state = JSON_CHILDREN_EMPTY;
+    } else if (wantChildren && *state == JSON_FIELDS) {
+        AppendText(out, ",\"children\":[");
         *state = JSON_CHILDREN_EMPTY;
     }
     if (*state == JSON_DESCRIPTIONS || *state == JSON_CHILDREN)
@@ -318,6 +325,16 @@ void AppendJsonDescription(DumpOutput *out, JsonNesting *nesting, uint32_t paren
         return;
     StartJsonElement(out, nesting, parentDepth, 0);
     AppendJsonString(out, text, strlen(text));
+}
+
+int BeginJsonFields(DumpOutput *out, JsonNesting *nesting, uint32_t depth)
+{
+    // Only the atom open last, before any child of it.
+    if (depth == 0 || depth + 1 != nesting->open || nesting->state[depth] > JSON_DESCRIPTIONS)
+        return 0;
+    AppendText(out, "],\"fields\":");
+    nesting->state[depth] = JSON_FIELDS;
+    return 1;
 }
 
 void EndJsonFile(DumpOutput *out, JsonNesting *nesting, const StopReport *report, const char *error)

@@ -41,6 +41,10 @@ void AppendJsonAtom(DumpOutput *out, JsonNesting *nesting, uint32_t depth,
 // A description line of the item at level parentDepth.
 void AppendJsonDescription(DumpOutput *out, JsonNesting *nesting, uint32_t parentDepth,
                            const char *text);
+// Closes the description list of the atom at level depth, the one opened
+// last, and writes the key of its fields, whose object comes next. 0 (and
+// nothing written) when that atom is not the one open.
+int BeginJsonFields(DumpOutput *out, JsonNesting *nesting, uint32_t depth);
 // Closes every open item and the file's object, with its report and, when
 // error is not NULL, why the file could not be shown whole.
 void EndJsonFile(DumpOutput *out, JsonNesting *nesting, const StopReport *report,

@@ -6,6 +6,7 @@
 #include "atoms/atom_walk.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
+#include "tools/kivra-dump/dump_fields.h"
 #include "tools/kivra-dump/dump_output.h"
 #include "tools/kivra-dump/file_map.h"
 #include "tools/kivra-dump/stop_report.h"
@@ -29,6 +30,11 @@ static const char help[] =
     "               taking bytes as atoms; exit code 3 when a problem was found\n"
     "  --quiet      print the report alone, without the tree (implies --check)\n"
     "  --json       print the tree and its report as JSON, one array of files\n"
+    "  --fields     under each atom, the fields its box holds (tables: their\n"
+    "               first 5 entries); with --check or --quiet, the report also\n"
+    "               checks the fields and the file's own references (sample\n"
+    "               tables, fragments, segment index, items)\n"
+    "  --fields=all the same with every entry of every table\n"
     "  --version    print the version and exit\n"
     "  --help       print this help and exit\n"
     "  --           the arguments after it are files\n"
@@ -47,6 +53,8 @@ struct DumpOptions {
     int check;
     int quiet;
     int json;
+    int fields;
+    uint64_t tableLimit;
 };
 
 // One file being shown. The walk fills service; items are printed as they
@@ -64,6 +72,7 @@ struct DumpTree {
     int rootShown;
     StopReport report;
     JsonNesting nesting;
+    DumpFields fields;
 };
 
 static void ReleaseRoot(DumpTree *tree)
@@ -97,6 +106,9 @@ static void *PrintAtomItem(void *context, void *parentItem, const char *text,
 {
     DumpTree *tree = (DumpTree *)context;
     uintptr_t depth = (uintptr_t)parentItem;
+    if (parentItem != 0 && DumpFieldsWanted(&tree->fields))
+        TakeAtomFields(&tree->fields, (uint32_t)depth, record->base, record->payloadOffset - 8,
+                       record->payloadOffset, record->payloadSize);
     if (!tree->options->quiet)
         AppendTextLine(tree->out, 2 * (size_t)depth, text);
     TakeRecord(tree, parentItem, record);
@@ -115,6 +127,9 @@ static void *PrintJsonItem(void *context, void *parentItem, const char *text,
 {
     DumpTree *tree = (DumpTree *)context;
     uintptr_t depth = (uintptr_t)parentItem;
+    if (parentItem != 0 && DumpFieldsWanted(&tree->fields))
+        TakeAtomFields(&tree->fields, (uint32_t)depth, record->base, record->payloadOffset - 8,
+                       record->payloadOffset, record->payloadSize);
     if (parentItem == 0) {
         BeginJsonFile(tree->out, &tree->nesting, text, record->payloadSize);
     } else if (!tree->options->quiet) {
@@ -151,10 +166,17 @@ static void ReportStop(void *context, const AtomWalkStop *stop)
 static AtomFileLoad ShowFile(DumpTree *tree, const char *path)
 {
     MappedFile file;
-    if (!MapFileForReading(path, &file))
-        return LoadAtomFileIntoTree(&tree->service, PlatformFileReadService(), path);
+    if (!MapFileForReading(path, &file)) {
+        AtomFileLoad result = LoadAtomFileIntoTree(&tree->service, PlatformFileReadService(), path);
+        if (tree->root != 0)
+            FinishDumpFields(&tree->fields, tree->base, tree->size);
+        return result;
+    }
     // The walk only reads the bytes: the root's record does not own them.
     int shown = ShowAtomFileBuffer(&tree->service, path, (unsigned char *)file.bytes, file.size, 0);
+    // The fields of the last atom and the references need the bytes too.
+    if (shown && tree->rootShown)
+        FinishDumpFields(&tree->fields, tree->base, tree->size);
     UnmapFile(&file);
     return shown ? ATOM_FILE_LOADED : ATOM_FILE_NO_MEMORY;
 }
@@ -200,6 +222,11 @@ static int DumpFile(const DumpOptions *options, DumpOutput *out, const char *pat
     tree.rootShown = 0;
     InitStopReport(&tree.report, path, options->json);
     InitJsonNesting(&tree.nesting);
+    // The fields' problems and the file's references join the report when
+    // the fields are asked for: --check alone reports the walk as before.
+    InitDumpFields(&tree.fields, options->fields && !options->quiet, options->tableLimit,
+                   options->check && options->fields, options->json, out, &tree.nesting,
+                   &tree.report);
     if (options->json && !first)
         AppendText(out, ",\n");
 
@@ -228,6 +255,7 @@ static int DumpFile(const DumpOptions *options, DumpOutput *out, const char *pat
         status = 1;
     }
     FreeStopReport(&tree.report);
+    FreeDumpFields(&tree.fields);
     ReleaseRoot(&tree);
     return status;
 }
@@ -236,7 +264,7 @@ int main(int argc, char **argv)
 {
     const char *definitionPath = 0;
     int noDefinitions = 0;
-    DumpOptions options = {0, 0, 0};
+    DumpOptions options = {0, 0, 0, 0, FIELD_TABLE_DEFAULT};
     int fileCount = 0;
     int optionsEnded = 0;
     // Options first, wherever they stand; the files are taken in order below.
@@ -266,6 +294,11 @@ int main(int argc, char **argv)
             options.check = 1;
         } else if (strcmp(argument, "--json") == 0) {
             options.json = 1;
+        } else if (strcmp(argument, "--fields") == 0) {
+            options.fields = 1;
+        } else if (strcmp(argument, "--fields=all") == 0) {
+            options.fields = 1;
+            options.tableLimit = FIELD_TABLE_ALL;
         } else {
             return UsageError("unknown option ", argument);
         }

@@ -185,37 +185,46 @@ static void AppendStringToReport(StopReport *report, const char *text)
     AppendToReport(report, text, strlen(text));
 }
 
-void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop)
+void AddLineToReport(StopReport *report, uint64_t offset, int note, const char *reason,
+                     const char *sentence)
 {
-    const int note = StopIsNote(base, stop);
     const char *severity = note ? "note" : "problem";
     if (note)
         report->notes++;
     else
         report->problems++;
-    char sentence[320];
-    size_t length = DescribeStop(sentence, sizeof sentence, base, stop);
-    char head[96];
+    size_t length = strlen(sentence);
+    if (length > 1000)
+        length = 1000;
+    char head[128];
     if (report->json) {
         // A small output of its own, so the JSON string escape is shared.
-        char escaped[6 * sizeof sentence + 2];
+        char escaped[6 * 1000 + 2];
         DumpOutput string = {escaped, 0, sizeof escaped, 0};
         AppendJsonString(&string, sentence, length);
         snprintf(head, sizeof head,
-                 "%s{\"offset\":%u,\"reason\":\"%s\",\"severity\":\"%s\",\"text\":",
-                 report->problems + report->notes > 1 ? ",\n" : "\n", stop->offset,
-                 StopReasonName(stop->reason), severity);
+                 "%s{\"offset\":%llu,\"reason\":\"%s\",\"severity\":\"%s\",\"text\":",
+                 report->problems + report->notes > 1 ? ",\n" : "\n", (unsigned long long)offset,
+                 reason, severity);
         AppendStringToReport(report, head);
         AppendToReport(report, escaped, string.used);
         AppendStringToReport(report, "}");
     } else {
         AppendStringToReport(report, report->path);
-        snprintf(head, sizeof head, ": 0x%08X: %s: ", stop->offset, severity);
+        snprintf(head, sizeof head, ": 0x%08llX: %s: ", (unsigned long long)offset, severity);
         AppendStringToReport(report, head);
         AppendToReport(report, sentence, length);
-        snprintf(head, sizeof head, " [%s]\n", StopReasonName(stop->reason));
+        snprintf(head, sizeof head, " [%s]\n", reason);
         AppendStringToReport(report, head);
     }
+}
+
+void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop)
+{
+    char sentence[320];
+    DescribeStop(sentence, sizeof sentence, base, stop);
+    AddLineToReport(report, stop->offset, StopIsNote(base, stop), StopReasonName(stop->reason),
+                    sentence);
 }
 
 void AppendReportLines(DumpOutput *out, const StopReport *report)

@@ -34,6 +34,11 @@ int StopIsNote(const unsigned char *base, const AtomWalkStop *stop);
 size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
                     const AtomWalkStop *stop);
 
+// One line of the report: a problem, or a note when note is not 0, at
+// offset, with its sentence and reason keyword.
+void AddLineToReport(StopReport *report, uint64_t offset, int note, const char *reason,
+                     const char *sentence);
+
 void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop);
 
 // The report as text: its lines, then "PATH: clean" or the counts.
