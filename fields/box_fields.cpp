@@ -56,21 +56,27 @@ static const FieldLayout ispeLayout[] = {{"image_width", 4, FK_UNSIGNED},
 static const FieldLayout frmaLayout[] = {{"data_format", 4, FK_CODE}};
 static const FieldLayout auxCLayout[] = {{"aux_type", 0, FK_STRING}};
 
+constexpr uint32_t FourCharacterCode(const char (&type)[5])
+{
+    return ((uint32_t)(unsigned char)type[0] << 24) | ((uint32_t)(unsigned char)type[1] << 16) |
+        ((uint32_t)(unsigned char)type[2] << 8) | (uint32_t)(unsigned char)type[3];
+}
+
 struct BoxFieldsEntry {
-    char type[5];
+    uint32_t code;              // the type's four bytes, big-endian
     int fullBox;                // read version and flags first (flat records only)
     const FieldLayout *layout;  // a flat record, or NULL
     unsigned layoutCount;
     BoxDecoder decoder;  // when not a flat record
 };
 
-#define FLAT_RECORD(type, full, layout)                         \
-    {                                                           \
-        type, full, layout, sizeof layout / sizeof layout[0], 0 \
+#define FLAT_RECORD(type, full, layout)                                            \
+    {                                                                              \
+        FourCharacterCode(type), full, layout, sizeof layout / sizeof layout[0], 0 \
     }
-#define DECODER(type, decoder) \
-    {                          \
-        type, 0, 0, 0, decoder \
+#define DECODER(type, decoder)                    \
+    {                                             \
+        FourCharacterCode(type), 0, 0, 0, decoder \
     }
 
 static const BoxFieldsEntry boxFieldsTable[] = {
@@ -143,11 +149,13 @@ static int ParentIs(const FieldBox *box, uint32_t levelsUp, const char *type)
 
 static const BoxFieldsEntry *FindBoxFields(const FieldBox *box)
 {
+    const uint32_t code = ((uint32_t)box->type[0] << 24) | ((uint32_t)box->type[1] << 16) |
+        ((uint32_t)box->type[2] << 8) | (uint32_t)box->type[3];
     for (const BoxFieldsEntry &entry : boxFieldsTable) {
-        if (memcmp(entry.type, box->type, 4) != 0)
+        if (entry.code != code)
             continue;
         // Types whose layout depends on where they stand.
-        if (memcmp(entry.type, "data", 4) == 0 && !ParentIs(box, 2, "ilst"))
+        if (code == FourCharacterCode("data") && !ParentIs(box, 2, "ilst"))
             return 0;
         if ((entry.decoder == DecodeUserDataText || entry.decoder == DecodePlainText) &&
             !ParentIs(box, 1, "udta"))

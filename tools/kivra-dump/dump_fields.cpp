@@ -93,7 +93,9 @@ static void PrintPendingFields(DumpFields *fields)
         return;
     fields->pending = 0;
     const FieldBox *box = &fields->pendingBox;
-    if (!HasBoxFields(box))
+    // The JSON fields member opens only for a box that has fields; the text
+    // printer writes nothing until the decoder sends something.
+    if (fields->show && fields->json && !HasBoxFields(box))
         return;
     ProblemRelay relay;
     relay.fields = fields;
