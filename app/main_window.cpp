@@ -3,11 +3,12 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "atoms/atom_file.h"
 #include "atoms/atom_file_win32.h"
 #include "atoms/atom_node_record.h"
 #include "controls/binedit/binedit_window.h"
 #include "controls/divider/divider_window.h"
-#include "platform/heap.h"
+#include "controls/window_state.h"
 
 #define TREE_PANE 0
 #define BINARY_PANE 1
@@ -17,21 +18,10 @@
 
 int RegisterMainWindowClass(void)
 {
-    HINSTANCE instance = GetModuleHandleA(NULL);
-    WNDCLASSEXA windowClass;
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = 0;
-    windowClass.lpfnWndProc = MainWndProc;
-    windowClass.cbClsExtra = 0;
-    windowClass.cbWndExtra = 0;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(ICON_GROUP_ID));
-    windowClass.hCursor = LoadCursorA(NULL, IDC_ARROW);
-    windowClass.hbrBackground = NULL;
-    windowClass.lpszMenuName = NULL;
-    windowClass.lpszClassName = MAIN_WINDOW_CLASS_NAME;
-    windowClass.hIconSm = NULL;
-    return RegisterClassExA(&windowClass) != 0 ? 1 : 0;
+    // No extra bytes: the main window keeps its one handle at GWLP_USERDATA.
+    HICON icon = LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(ICON_GROUP_ID));
+    return RegisterKivraWindowClass(MAIN_WINDOW_CLASS_NAME, MainWndProc, 0, icon,
+                                    LoadCursorA(NULL, IDC_ARROW), NULL);
 }
 
 HWND OpenMainWindow(const char *argument)
@@ -119,11 +109,10 @@ static void OnTreeItemDeleted(HWND window, const NMTREEVIEWA *notice)
     AtomNodeRecord *record = (AtomNodeRecord *)notice->itemOld.lParam;
     if (record == NULL)
         return;
-    if (record->ownsBuffer) {
-        HeapFreeBlock(record->base);
+    // The binary view's copy goes with the file.
+    if (record->ownsBuffer)
         SendMessageA(GetPane(window, BINARY_PANE), BEM_SETDATA, 0, 0);
-    }
-    HeapFreeBlock(record);
+    FreeAtomNodeRecord(record);
 }
 
 static void OnTreeSelectionChanged(HWND window, const NMTREEVIEWA *notice)

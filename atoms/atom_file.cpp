@@ -2,6 +2,15 @@
 #include "atoms/atom_walk.h"
 #include "platform/heap.h"
 
+void FreeAtomNodeRecord(AtomNodeRecord *record)
+{
+    if (record == 0)
+        return;
+    if (record->ownsBuffer)
+        HeapFreeBlock(record->base);
+    HeapFreeBlock(record);
+}
+
 AtomFileLoad LoadAtomFileIntoTree(const AtomTree *tree, const FileReadService *files,
                                   const char *path)
 {

@@ -18,6 +18,9 @@ enum AtomFileLoad {
 AtomFileLoad LoadAtomFileIntoTree(const AtomTree *tree, const FileReadService *files,
                                   const char *path);
 
+// Frees record (NULL: nothing) and, when it owns it, the file buffer.
+void FreeAtomNodeRecord(AtomNodeRecord *record);
+
 // The tail of a load, for a file whose bytes are already in memory: inserts
 // the root item (text = path, record owning buffer when ownsBuffer is 1) and
 // walks the size bytes at buffer under it. Returns 0 when the root item

@@ -7,7 +7,8 @@
 struct AtomNodeRecord {
     uint32_t ownsBuffer;  // 1 on the root (file) item only
     unsigned char *base;  // start of the file buffer, the same in every record of a file
-    uint32_t
-        payloadOffset;  // first byte this item shows: 0 for the root, atom offset + 8 for an atom
+    // The first byte this item shows: 0 for the root, atom offset + 8 for an
+    // atom.
+    uint32_t payloadOffset;
     uint32_t payloadSize;  // bytes this item shows
 };

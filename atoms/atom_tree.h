@@ -28,7 +28,11 @@ enum AtomWalkStopReason {
     // A QuickTime container closed by a 32-bit zero.
     ATOM_WALK_ZERO_TERMINATOR,
     // An iTunes metadata item whose type begins with 0xA9 ("\xA9nam").
-    ATOM_WALK_ITUNES_ITEM_TYPE
+    ATOM_WALK_ITUNES_ITEM_TYPE,
+    // Memory ran out for the atom at offset (its record, its item or the
+    // walk's own stack): it and, when the walk had to end, every atom after
+    // it are missing.
+    ATOM_WALK_OUT_OF_MEMORY
 };
 
 // One place where the walk stopped. Offsets are absolute.

@@ -1,42 +1,37 @@
 #include "atoms/atom_walk.h"
-#include "atoms/big_endian.h"
+#include "bytes/big_endian.h"
+#include "bytes/byte_text.h"
 #include "platform/heap.h"
 
 static const uint32_t atomHeaderSize = 8;
 
-static int IsPrintableByte(unsigned char byte)
-{
-    return byte >= 0x20 && byte <= 0x7E;
-}
-
 static int IsPrintableType(const unsigned char *type)
 {
     for (int i = 0; i < 4; i++) {
-        if (!IsPrintableByte(type[i]))
+        if (!IsPrintableAscii(type[i]))
             return 0;
     }
     return 1;
 }
 
-static char *AppendText(char *out, const char *text)
+static char *PutText(char *out, const char *text)
 {
     while (*text != '\0')
         *out++ = *text++;
     return out;
 }
 
-static char *AppendHex(char *out, uint32_t value, int minimumDigits)
+static char *PutHex(char *out, uint32_t value, int minimumDigits)
 {
-    static const char digits[] = "0123456789ABCDEF";
     int count = 8;
     while (count > minimumDigits && count > 1 && (value >> ((count - 1) * 4)) == 0)
         count--;
     for (int i = count - 1; i >= 0; i--)
-        *out++ = digits[(value >> (i * 4)) & 0xF];
+        *out++ = UpperHexDigits[(value >> (i * 4)) & 0xF];
     return out;
 }
 
-static char *AppendDecimal(char *out, uint32_t value)
+static char *PutDecimal(char *out, uint32_t value)
 {
     char reversed[10];
     int count = 0;
@@ -55,13 +50,13 @@ uint32_t FormatAtomLabel(char *label, const unsigned char *type, uint32_t offset
     char *out = label;
     for (int i = 0; i < 4; i++)
         *out++ = (char)type[i];
-    out = AppendText(out, " (+0x");
-    out = AppendHex(out, offset, 8);
+    out = PutText(out, " (+0x");
+    out = PutHex(out, offset, 8);
     *out++ = ':';
-    out = AppendDecimal(out, payloadSize);
-    out = AppendText(out, "[0x");
-    out = AppendHex(out, payloadSize, 1);
-    out = AppendText(out, "])");
+    out = PutDecimal(out, payloadSize);
+    out = PutText(out, "[0x");
+    out = PutHex(out, payloadSize, 1);
+    out = PutText(out, "])");
     *out = '\0';
     return (uint32_t)(out - label);
 }
@@ -158,8 +153,8 @@ static void ReportRangeStop(const AtomTree *tree, const WalkStack *stack, AtomWa
             reason = ATOM_WALK_ZERO_TERMINATOR;
         // iTunes item types such as "\xA9nam", whose size fits.
         if (reason == ATOM_WALK_TYPE_NOT_PRINTABLE && header[4] == 0xA9 &&
-            IsPrintableByte(header[5]) && IsPrintableByte(header[6]) &&
-            IsPrintableByte(header[7]) && sizeField >= atomHeaderSize && sizeField <= left)
+            IsPrintableAscii(header[5]) && IsPrintableAscii(header[6]) &&
+            IsPrintableAscii(header[7]) && sizeField >= atomHeaderSize && sizeField <= left)
             reason = ATOM_WALK_ITUNES_ITEM_TYPE;
     }
     ReportStop(tree, stack, reason, pos, sizeField);
@@ -172,8 +167,21 @@ void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base, uint
         return;
     const unsigned char *bufferEnd = base + bufferSize;
     WalkStack stack = {0, 0, 0};
-    if (!PushWalkFrame(&stack, parentItem, offset, offset + length, offset + length == bufferSize))
+    if (!PushWalkFrame(&stack, parentItem, offset, offset + length,
+                       offset + length == bufferSize)) {
+        // Not a single atom could be shown.
+        if (tree->reportStop != 0) {
+            AtomWalkStop stop = {};
+            stop.reason = ATOM_WALK_OUT_OF_MEMORY;
+            stop.offset = offset;
+            stop.bytesLeft = length;
+            stop.rangeOffset = offset;
+            stop.parentItem = parentItem;
+            ReadBigEndian32(base + offset, bufferEnd, &stop.sizeField);
+            tree->reportStop(tree->stopContext, &stop);
+        }
         return;
+    }
     uint32_t pos = offset;
     while (stack.count > 0) {
         WalkFrame *frame = &stack.frames[stack.count - 1];
@@ -223,8 +231,10 @@ void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base, uint
         }
 
         AtomNodeRecord *record = (AtomNodeRecord *)HeapAllocBlock(sizeof(AtomNodeRecord));
-        if (record == 0)
+        if (record == 0) {
+            ReportStop(tree, &stack, ATOM_WALK_OUT_OF_MEMORY, pos, size);
             break;
+        }
         record->ownsBuffer = 0;
         record->base = base;
         record->payloadOffset = pos + atomHeaderSize;
@@ -236,6 +246,7 @@ void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base, uint
         if (item == 0) {
             // Children of an item that does not exist would land elsewhere.
             HeapFreeBlock(record);
+            ReportStop(tree, &stack, ATOM_WALK_OUT_OF_MEMORY, pos, size);
             pos = atomEnd;
             continue;
         }
@@ -257,8 +268,10 @@ void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base, uint
             continue;
         }
         pos += atomHeaderSize;
-        if (payloadSize != 0 && !PushWalkFrame(&stack, item, pos, atomEnd, clamped))
+        if (payloadSize != 0 && !PushWalkFrame(&stack, item, pos, atomEnd, clamped)) {
+            ReportStop(tree, &stack, ATOM_WALK_OUT_OF_MEMORY, pos - atomHeaderSize, size);
             break;
+        }
     }
     HeapFreeBlock(stack.frames);
 }

@@ -16,8 +16,8 @@
 // children do not depend on where the atom stands in the file.
 // The deepest level of atoms the walk descends to: an atom at this depth
 // (1 for the atoms of the range walked first) is shown without its child
-// atoms. The platform's tree view crashes when it is filled, or emptied,
-// much deeper than this (see README).
+// atoms. The platform's tree view slows down until the window hangs when it
+// is filled, or emptied, much deeper than this (see README's Limits).
 #define ATOM_WALK_DEPTH_LIMIT 4096u
 
 void WalkAtoms(const AtomTree *tree, void *parentItem, unsigned char *base, uint32_t bufferSize,

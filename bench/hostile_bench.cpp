@@ -6,7 +6,7 @@
 #include "tests/support/atom_tree_memory.h"
 #include "defs/atom_descriptions.h"
 #include "defs/definition_text.h"
-#include "tests/core/atoms_test_support.h"
+#include "tests/support/atom_fixtures.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,5 +1,5 @@
 #include "defs/definition_index.h"
-#include "atoms/big_endian.h"
+#include "bytes/big_endian.h"
 #include "defs/definition_line.h"
 #include "platform/heap.h"
 

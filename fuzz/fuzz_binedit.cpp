@@ -64,15 +64,15 @@ void DropBytes(View *view)
 
 void OnSize(View *view)
 {
-    SetBinEditScrollRange(&view->bar, 0, BinEditLastRow(view->state.size));
+    SetBinEditScrollRange(&view->bar, 0, GetBinEditLastRow(view->state.size));
     SetBinEditScrollPosition(&view->bar, 0);
 }
 
 void EnsureCaretVisible(View *view)
 {
     int32_t requests[2];
-    int count =
-        BinEditCaretScrollRequests(&view->state, view->clientHeight, view->bar.position, requests);
+    int count = GetBinEditCaretScrollRequests(&view->state, view->clientHeight, view->bar.position,
+                                              requests);
     FUZZ_CHECK(count >= 0 && count <= 2);
     for (int i = 0; i < count; i++)
         SetBinEditScrollPosition(&view->bar, requests[i]);
@@ -92,7 +92,7 @@ void SetFocusTo(View *view, bool focused)
 void CheckCaretInView(const View *view)
 {
     const BinEditState &s = view->state;
-    if (!BinEditHasCell(&s) || s.caret >= s.size)
+    if (!HasBinEditCell(&s) || s.caret >= s.size)
         return;
     int32_t wholeRows = view->clientHeight / s.cellHeight - 1;
     if (wholeRows < 1)
@@ -114,7 +114,7 @@ void CheckPlan(View *view)
     input.topRow = view->bar.position;
     input.windowColour = 0x00FFFFFF;
     input.windowTextColour = 0x00000000;
-    uint32_t capacity = BinEditPaintPlanCapacity(&input);
+    uint32_t capacity = GetBinEditPaintPlanCapacity(&input);
     // Only the rows in view count, so a huge view of a short window is cheap.
     if (capacity > 4000)
         return;
@@ -124,7 +124,7 @@ void CheckPlan(View *view)
     const BinEditPaintOp *ops = plan.ops;
     FUZZ_CHECK(ops[0].kind == BINEDIT_PAINT_FILL && ops[0].left == 0 && ops[0].top == 0 &&
                ops[0].right == view->clientWidth + 1 && ops[0].bottom == view->clientHeight + 1);
-    bool hasCell = BinEditHasCell(&s);
+    bool hasCell = HasBinEditCell(&s);
     if (!hasCell)
         FUZZ_CHECK(plan.count == 1);
     int32_t cw = s.cellWidth;
@@ -155,7 +155,7 @@ void CheckPlan(View *view)
             FUZZ_CHECK(rowOffset < s.size);
             FUZZ_CHECK(op.left % cw == 0);
             int32_t cell = op.left / cw;
-            const char *chars = BinEditPaintOpText(&op);
+            const char *chars = GetBinEditPaintOpText(&op);
             if (cell == 0) {
                 char expected[8];
                 uint32_t length = FormatBinEditOffset(rowOffset, expected);
@@ -270,7 +270,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case 0: {  // WM_KEYDOWN
             uint32_t key = in.ConsumeBool() ? kKeys[in.ConsumeIntegralInRange<size_t>(0, 14)]
                                             : in.ConsumeIntegral<uint8_t>();
-            int ctrl = BinEditKeyHasCtrlForm(key) ? in.ConsumeBool() : 0;
+            int ctrl = IsBinEditCtrlFormKey(key) ? in.ConsumeBool() : 0;
             ApplyBinEditKey(&s, key, ctrl);
             if (key != 0x09 && caretInside)
                 FUZZ_CHECK(s.caret < s.size);
@@ -301,7 +301,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             uint32_t code = in.ConsumeIntegralInRange<uint32_t>(0, 9);
             uint32_t thumb = in.ConsumeIntegral<uint16_t>();
             int32_t target =
-                BinEditScrollTarget(&s, view.clientHeight, view.bar.position, code, thumb);
+                GetBinEditScrollTarget(&s, view.clientHeight, view.bar.position, code, thumb);
             FUZZ_CHECK(target >= 0 && (uint32_t)target <= (s.size >> 4));
             SetBinEditScrollPosition(&view.bar, target);
             FUZZ_CHECK(s.caret == caretBefore);
@@ -313,7 +313,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                               : in.ConsumeIntegralInRange<uint32_t>(0, 10);
             SetBinEditScrollPosition(
                 &view.bar,
-                BinEditWheelTarget(&s, view.clientHeight, view.bar.position, delta, lines));
+                GetBinEditWheelTarget(&s, view.clientHeight, view.bar.position, delta, lines));
             break;
         }
         case 4:  // BEM_SETCARET

@@ -1,13 +1,13 @@
 #include "controls/binedit/binedit_navigation.h"
 
-int32_t BinEditLastRow(uint32_t size)
+int32_t GetBinEditLastRow(uint32_t size)
 {
     // Counted without adding 15 to size, which would wrap for the largest sizes.
     uint32_t rows = (size >> 4) + ((size & 15) != 0 ? 1 : 0);
     return (int32_t)rows - 1;
 }
 
-int BinEditKeyHasCtrlForm(uint32_t keyCode)
+int IsBinEditCtrlFormKey(uint32_t keyCode)
 {
     return keyCode == BINEDIT_KEY_PAGE_UP || keyCode == BINEDIT_KEY_PAGE_DOWN ||
         keyCode == BINEDIT_KEY_END || keyCode == BINEDIT_KEY_HOME;
@@ -67,12 +67,12 @@ void ApplyBinEditKey(BinEditState *state, uint32_t keyCode, int ctrlHeld)
 
 int HitTestBinEdit(const BinEditState *state, int32_t x, int32_t y, int32_t topRow, BinEditHit *hit)
 {
-    if (!BinEditHasCell(state))
+    if (!HasBinEditCell(state))
         return 0;
     // Cells counted from the first hex cell: the hex column's three cells
     // per byte, then the text column from its first cell on; the cell
     // between the two columns counts as the text column's first byte.
-    const int32_t hexCells = BinEditHexCell(BINEDIT_BYTES_PER_ROW) - BINEDIT_HEX_FIRST_CELL;
+    const int32_t hexCells = GetBinEditHexCell(BINEDIT_BYTES_PER_ROW) - BINEDIT_HEX_FIRST_CELL;
     const int32_t textStart = BINEDIT_TEXT_FIRST_CELL - BINEDIT_HEX_FIRST_CELL;
     int32_t c = x / state->cellWidth - BINEDIT_HEX_FIRST_CELL;
     if (c < 0)
@@ -84,7 +84,7 @@ int HitTestBinEdit(const BinEditState *state, int32_t x, int32_t y, int32_t topR
             c = 0;
         column = BINEDIT_TEXT_COLUMN;
     } else {
-        c /= BinEditHexCell(1) - BinEditHexCell(0);
+        c /= GetBinEditHexCell(1) - GetBinEditHexCell(0);
         column = BINEDIT_HEX_COLUMN;
     }
     int32_t r = y / state->cellHeight - 1;
@@ -99,18 +99,18 @@ int HitTestBinEdit(const BinEditState *state, int32_t x, int32_t y, int32_t topR
     return 1;
 }
 
-int32_t BinEditPageStep(const BinEditState *state, int32_t clientHeight)
+int32_t GetBinEditPageStep(const BinEditState *state, int32_t clientHeight)
 {
-    if (!BinEditHasCell(state))
+    if (!HasBinEditCell(state))
         return 0;
     return (clientHeight / state->cellHeight - 2) / 2;
 }
 
-int32_t BinEditScrollTarget(const BinEditState *state, int32_t clientHeight, int32_t topRow,
-                            uint32_t code, uint32_t thumbPosition)
+int32_t GetBinEditScrollTarget(const BinEditState *state, int32_t clientHeight, int32_t topRow,
+                               uint32_t code, uint32_t thumbPosition)
 {
     uint32_t p = (uint32_t)topRow;
-    uint32_t step = (uint32_t)BinEditPageStep(state, clientHeight);
+    uint32_t step = (uint32_t)GetBinEditPageStep(state, clientHeight);
     switch (code) {
     case BINEDIT_SCROLL_LINE_UP: p -= 1u; break;
     case BINEDIT_SCROLL_LINE_DOWN: p += 1u; break;
@@ -129,22 +129,22 @@ int32_t BinEditScrollTarget(const BinEditState *state, int32_t clientHeight, int
     return (int32_t)p;
 }
 
-int32_t BinEditWheelTarget(const BinEditState *state, int32_t clientHeight, int32_t topRow,
-                           int32_t delta, uint32_t linesPerNotch)
+int32_t GetBinEditWheelTarget(const BinEditState *state, int32_t clientHeight, int32_t topRow,
+                              int32_t delta, uint32_t linesPerNotch)
 {
     // One screen per notch means one page step, not a multiplication by the
     // largest unsigned value.
     uint32_t lines = linesPerNotch == BINEDIT_WHEEL_PAGE_SCROLL
-        ? (uint32_t)BinEditPageStep(state, clientHeight)
+        ? (uint32_t)GetBinEditPageStep(state, clientHeight)
         : linesPerNotch;
     uint32_t notches = (uint32_t)(delta / 120);
     return (int32_t)((uint32_t)topRow - notches * lines);
 }
 
-int BinEditCaretScrollRequests(const BinEditState *state, int32_t clientHeight, int32_t topRow,
-                               int32_t requests[2])
+int GetBinEditCaretScrollRequests(const BinEditState *state, int32_t clientHeight, int32_t topRow,
+                                  int32_t requests[2])
 {
-    if (!BinEditHasCell(state))
+    if (!HasBinEditCell(state))
         return 0;
     uint32_t top = (uint32_t)topRow;
     int32_t wholeRowsBelowFirst = clientHeight / state->cellHeight - 2;

@@ -10,7 +10,7 @@
 
 // The number of the last data row, -1 with no bytes: the scroll range of
 // WM_SIZE is 0 to this.
-int32_t BinEditLastRow(uint32_t size);
+int32_t GetBinEditLastRow(uint32_t size);
 
 // Key codes the view answers (the platform's virtual-key codes).
 enum {
@@ -31,7 +31,7 @@ enum {
 
 // 1 for the four keys whose action differs with Ctrl held; only for those
 // is the state of Ctrl worth asking.
-int BinEditKeyHasCtrlForm(uint32_t keyCode);
+int IsBinEditCtrlFormKey(uint32_t keyCode);
 
 // Moves the caret (or toggles the column on Tab) for one key press; any
 // other key changes nothing.
@@ -50,7 +50,7 @@ int HitTestBinEdit(const BinEditState *state, int32_t x, int32_t y, int32_t topR
 
 // About half the rows in view: (clientHeight / cellHeight - 2) / 2; 0 with
 // no cell size.
-int32_t BinEditPageStep(const BinEditState *state, int32_t clientHeight);
+int32_t GetBinEditPageStep(const BinEditState *state, int32_t clientHeight);
 
 // Scroll bar codes of WM_VSCROLL.
 enum {
@@ -67,8 +67,8 @@ enum {
 // The top row a scroll bar action asks for, before the scroll bar clamps it
 // to its range. `thumbPosition` is the thumb's position for the two thumb
 // codes.
-int32_t BinEditScrollTarget(const BinEditState *state, int32_t clientHeight, int32_t topRow,
-                            uint32_t code, uint32_t thumbPosition);
+int32_t GetBinEditScrollTarget(const BinEditState *state, int32_t clientHeight, int32_t topRow,
+                               uint32_t code, uint32_t thumbPosition);
 
 // The system's "one screen per notch" wheel setting.
 #define BINEDIT_WHEEL_PAGE_SCROLL 0xFFFFFFFFu
@@ -76,11 +76,11 @@ int32_t BinEditScrollTarget(const BinEditState *state, int32_t clientHeight, int
 // The top row a wheel turn of `delta` (120 a notch, positive away from the
 // user) asks for, with `linesPerNotch` rows a notch or one page step a notch
 // for BINEDIT_WHEEL_PAGE_SCROLL; the scroll bar clamps it.
-int32_t BinEditWheelTarget(const BinEditState *state, int32_t clientHeight, int32_t topRow,
-                           int32_t delta, uint32_t linesPerNotch);
+int32_t GetBinEditWheelTarget(const BinEditState *state, int32_t clientHeight, int32_t topRow,
+                              int32_t delta, uint32_t linesPerNotch);
 
 // The scroll positions that bring the caret's row into view, to be set in
 // this order; returns how many (0 to 2). A caret above the view puts its
 // row at the top, one below the last whole row puts its row there.
-int BinEditCaretScrollRequests(const BinEditState *state, int32_t clientHeight, int32_t topRow,
-                               int32_t requests[2]);
+int GetBinEditCaretScrollRequests(const BinEditState *state, int32_t clientHeight, int32_t topRow,
+                                  int32_t requests[2]);

@@ -1,11 +1,10 @@
 #include "controls/binedit/binedit_paint_plan.h"
 
+#include "bytes/byte_text.h"
 #include "platform/heap.h"
 
 const char BinEditHeaderText[] =
     "+0 +1 +2 +3 +4 +5 +6 +7 +8 +9 +A +B +C +D +E +F  0123456789ABCDEF";
-
-static const char HexDigits[] = "0123456789ABCDEF";
 
 // Most a plan holds besides the rows: fill, header, two caret marks, one
 // show or hide.
@@ -57,7 +56,7 @@ uint32_t FormatBinEditOffset(uint32_t offset, char out[8])
     while (digits < 8 && (offset >> (4 * digits)) != 0)
         digits++;
     for (uint32_t i = 0; i < digits; i++)
-        out[i] = HexDigits[(offset >> (4 * (digits - 1 - i))) & 15];
+        out[i] = UpperHexDigits[(offset >> (4 * (digits - 1 - i))) & 15];
     return digits;
 }
 
@@ -104,10 +103,10 @@ static uint32_t RemainingFromTop(const BinEditPaintInput *input, uint32_t *first
     return size - *first;
 }
 
-uint32_t BinEditPaintPlanCapacity(const BinEditPaintInput *input)
+uint32_t GetBinEditPaintPlanCapacity(const BinEditPaintInput *input)
 {
     const BinEditState *state = input->state;
-    if (!BinEditHasCell(state))
+    if (!HasBinEditCell(state))
         return 1;
     if (!state->data)
         return BINEDIT_PAINT_RESERVE_OPS;
@@ -130,7 +129,7 @@ void BuildBinEditPaintPlan(const BinEditPaintInput *input, BinEditPaintPlan *pla
 
     AddRectangle(plan, BINEDIT_PAINT_FILL, 0, 0, input->clientWidth + 1, input->clientHeight + 1);
     // Without a cell size there is no grid to draw on: background only.
-    if (!BinEditHasCell(state))
+    if (!HasBinEditCell(state))
         return;
 
     int32_t cellWidth = state->cellWidth;
@@ -169,11 +168,11 @@ void BuildBinEditPaintPlan(const BinEditPaintInput *input, BinEditPaintPlan *pla
 
         for (uint32_t i = 0; i < inRow; i++) {
             unsigned char byte = state->data[rowOffset + i];
-            int32_t x = BinEditHexCell(i) * cellWidth;
+            int32_t x = GetBinEditHexCell(i) * cellWidth;
             BinEditPaintOp *hex = AddText(plan, x, y, input->windowColour, input->windowTextColour);
             if (hex) {
-                hex->chars[0] = HexDigits[byte >> 4];
-                hex->chars[1] = HexDigits[byte & 15];
+                hex->chars[0] = UpperHexDigits[byte >> 4];
+                hex->chars[1] = UpperHexDigits[byte & 15];
                 hex->length = 2;
                 if (i == 7) {
                     hex->chars[2] = '-';
@@ -185,11 +184,11 @@ void BuildBinEditPaintPlan(const BinEditPaintInput *input, BinEditPaintPlan *pla
         }
         for (uint32_t i = 0; i < inRow; i++) {
             unsigned char byte = state->data[rowOffset + i];
-            int32_t x = BinEditTextCell(i) * cellWidth;
+            int32_t x = GetBinEditTextCell(i) * cellWidth;
             BinEditPaintOp *text =
                 AddText(plan, x, y, input->windowColour, input->windowTextColour);
             if (text) {
-                text->chars[0] = byte >= 0x20 && byte <= 0x7E ? (char)byte : '.';
+                text->chars[0] = IsPrintableAscii(byte) ? (char)byte : '.';
                 text->length = 1;
             }
             if (rowOffset + i == state->caret)
@@ -206,7 +205,7 @@ void BuildBinEditPaintPlan(const BinEditPaintInput *input, BinEditPaintPlan *pla
 
 void MakeBinEditPaintPlan(const BinEditPaintInput *input, BinEditPaintPlan *plan)
 {
-    uint32_t capacity = BinEditPaintPlanCapacity(input);
+    uint32_t capacity = GetBinEditPaintPlanCapacity(input);
     BinEditPaintOp *ops = 0;
     if (capacity > BINEDIT_PAINT_RESERVE_OPS)
         ops = (BinEditPaintOp *)HeapAllocBlock(capacity * sizeof(BinEditPaintOp));

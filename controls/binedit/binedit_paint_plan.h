@@ -48,7 +48,7 @@ struct BinEditPaintOp {
 };
 
 // The characters of a text operation.
-static inline const char *BinEditPaintOpText(const BinEditPaintOp *op)
+static inline const char *GetBinEditPaintOpText(const BinEditPaintOp *op)
 {
     return op->text ? op->text : op->chars;
 }
@@ -85,7 +85,7 @@ struct BinEditPaintPlan {
 
 // How many operations the plan of `input` can take at most; 0 when that is
 // too many to be worth allocating (a client area of millions of rows).
-uint32_t BinEditPaintPlanCapacity(const BinEditPaintInput *input);
+uint32_t GetBinEditPaintPlanCapacity(const BinEditPaintInput *input);
 
 // Fills plan->ops (plan->capacity entries) with the paint of `input`;
 // never writes past the capacity.

@@ -24,7 +24,7 @@ void ReplayBinEditPaintPlan(HWND window, HDC dc, HFONT font, const BinEditPaintP
         case BINEDIT_PAINT_TEXT:
             SetBkColor(dc, (COLORREF)op->background);
             SetTextColor(dc, (COLORREF)op->foreground);
-            TextOutA(dc, op->left, op->top, BinEditPaintOpText(op), (int)op->length);
+            TextOutA(dc, op->left, op->top, GetBinEditPaintOpText(op), (int)op->length);
             break;
         case BINEDIT_PAINT_XOR_OUTLINE: DrawXorRectangle(dc, op, WHITE_PEN, NULL_BRUSH); break;
         case BINEDIT_PAINT_XOR_BLOCK: DrawXorRectangle(dc, op, NULL_PEN, WHITE_BRUSH); break;

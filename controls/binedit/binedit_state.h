@@ -28,21 +28,21 @@ enum {
     BINEDIT_TEXT_COLUMN = 1
 };
 
-static inline uint32_t BinEditRowOfOffset(uint32_t offset)
+static inline uint32_t GetBinEditRowOfOffset(uint32_t offset)
 {
     return offset >> 4;
 }
-static inline int32_t BinEditHexCell(uint32_t byteInRow)
+static inline int32_t GetBinEditHexCell(uint32_t byteInRow)
 {
     return BINEDIT_HEX_FIRST_CELL + 3 * (int32_t)byteInRow;
 }
-static inline int32_t BinEditTextCell(uint32_t byteInRow)
+static inline int32_t GetBinEditTextCell(uint32_t byteInRow)
 {
     return BINEDIT_TEXT_FIRST_CELL + (int32_t)byteInRow;
 }
 
 // Before the first WM_SETFONT the cell is 0 x 0, and nothing may divide by it.
-static inline int BinEditHasCell(const BinEditState *state)
+static inline int HasBinEditCell(const BinEditState *state)
 {
     return state->cellWidth > 0 && state->cellHeight > 0;
 }

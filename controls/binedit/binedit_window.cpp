@@ -4,7 +4,7 @@
 #include "controls/binedit/binedit_paint_win32.h"
 #include "controls/binedit/binedit_state.h"
 #include "platform/heap.h"
-#include "platform/window_state.h"
+#include "controls/window_state.h"
 
 static void InvalidateWhole(HWND window)
 {
@@ -22,8 +22,8 @@ static int32_t ClientHeight(HWND window)
 static void EnsureCaretVisible(HWND window, BinEditState *state)
 {
     int32_t requests[2];
-    int count = BinEditCaretScrollRequests(state, ClientHeight(window),
-                                           GetScrollPos(window, SB_VERT), requests);
+    int count = GetBinEditCaretScrollRequests(state, ClientHeight(window),
+                                              GetScrollPos(window, SB_VERT), requests);
     for (int i = 0; i < count; i++) {
         SetScrollPos(window, SB_VERT, requests[i], TRUE);
         InvalidateWhole(window);
@@ -52,7 +52,7 @@ static void OnDestroy(HWND window, BinEditState *state)
 
 static void OnSize(HWND window, BinEditState *state)
 {
-    SetScrollRange(window, SB_VERT, 0, BinEditLastRow(state->size), FALSE);
+    SetScrollRange(window, SB_VERT, 0, GetBinEditLastRow(state->size), FALSE);
     SetScrollPos(window, SB_VERT, 0, TRUE);
     InvalidateWhole(window);
 }
@@ -101,7 +101,7 @@ static void OnSetFont(HWND window, BinEditState *state, HFONT font)
 static void OnKeyDown(HWND window, BinEditState *state, uint32_t keyCode)
 {
     int ctrlHeld = 0;
-    if (BinEditKeyHasCtrlForm(keyCode))
+    if (IsBinEditCtrlFormKey(keyCode))
         ctrlHeld = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
     ApplyBinEditKey(state, keyCode, ctrlHeld);
     EnsureCaretVisible(window, state);
@@ -142,8 +142,8 @@ static void OnVScroll(HWND window, BinEditState *state, WPARAM wParam)
     uint32_t thumb = 0;
     if (code == SB_THUMBPOSITION || code == SB_THUMBTRACK)
         thumb = ThumbPosition(window, wParam);
-    int32_t target = BinEditScrollTarget(state, ClientHeight(window), GetScrollPos(window, SB_VERT),
-                                         code, thumb);
+    int32_t target = GetBinEditScrollTarget(state, ClientHeight(window),
+                                            GetScrollPos(window, SB_VERT), code, thumb);
     SetScrollPos(window, SB_VERT, target, TRUE);
     InvalidateWhole(window);
 }
@@ -153,8 +153,8 @@ static void OnMouseWheel(HWND window, BinEditState *state, WPARAM wParam)
     UINT lines = 3;
     SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
     int32_t delta = (int16_t)HIWORD(wParam);
-    int32_t target = BinEditWheelTarget(state, ClientHeight(window), GetScrollPos(window, SB_VERT),
-                                        delta, lines);
+    int32_t target = GetBinEditWheelTarget(state, ClientHeight(window),
+                                           GetScrollPos(window, SB_VERT), delta, lines);
     SetScrollPos(window, SB_VERT, target, TRUE);
     InvalidateWhole(window);
 }

@@ -1,7 +1,7 @@
 #include "controls/divider/divider_window.h"
 
 #include "platform/heap.h"
-#include "platform/window_state.h"
+#include "controls/window_state.h"
 
 #include <windowsx.h>
 
@@ -97,58 +97,58 @@ static void OnLButtonDown(HWND window, DividerState *state, int32_t x, int32_t y
     PressDivider(state->orientation, width, height, x, y, &state->splitPos, &state->dragOffset);
 }
 
-static LRESULT OnPane(HWND window, DividerState *state, unsigned operation, unsigned index,
-                      HWND pane)
+// An operation other than set and get is not the control's: DefWindowProcA
+// answers it.
+static LRESULT OnPane(HWND window, DividerState *state, WPARAM wParam, LPARAM lParam)
 {
+    const unsigned operation = HIWORD(wParam);
+    const unsigned index = LOWORD(wParam);
+    if (operation != DVM_PANE_SET && operation != DVM_PANE_GET)
+        return DefWindowProcA(window, DVM_PANE, wParam, lParam);
+    if (index > 1)
+        return 0;
     if (operation == DVM_PANE_GET)
         return (LRESULT)state->pane[index];
-    state->pane[index] = pane;
+    state->pane[index] = (HWND)lParam;
     LayoutDividerPanes(window, state);
-    return (LRESULT)pane;
+    return lParam;
 }
 
 LRESULT CALLBACK DividerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_CREATE && !OnCreate(window, (const CREATESTRUCTA *)lParam))
-        return -1;
-    // Without the record (after WM_DESTROY, or for a window whose WM_CREATE
-    // failed) the messages that need it answer 0.
-    DividerState *state = GetDividerState(window);
     switch (message) {
-    case WM_DESTROY: OnDestroy(window, state); break;
+    case WM_CREATE:
+        if (!OnCreate(window, (const CREATESTRUCTA *)lParam))
+            return -1;
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_NOTIFY:
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_DROPFILES:
         // The panes' notifications, keys and drops are the parent's business.
+        // Relaying needs no record: the panes' notices still arrive while
+        // they are destroyed, after the control's own WM_DESTROY.
         return SendMessageA(GetParent(window), message, wParam, lParam);
-    case WM_SIZE:
-        if (state == NULL)
-            return 0;
-        LayoutDividerPanes(window, state);
-        break;
+    }
+    // Without the record (after WM_DESTROY, or for a window whose WM_CREATE
+    // failed) a pane request answers 0 and the rest is left to the system.
+    DividerState *state = GetDividerState(window);
+    if (state == NULL)
+        return message == DVM_PANE ? 0 : DefWindowProcA(window, message, wParam, lParam);
+    switch (message) {
+    case WM_DESTROY: OnDestroy(window, state); break;
+    case WM_SIZE: LayoutDividerPanes(window, state); break;
     case WM_MOUSEMOVE:
         // Under capture the pointer may be left of or above the control:
         // the coordinates are signed.
-        if (state == NULL)
-            return 0;
         OnMouseMove(window, state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         break;
     case WM_LBUTTONDOWN:
-        if (state == NULL)
-            return 0;
         OnLButtonDown(window, state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         break;
+    // Also when the control holds no capture.
     case WM_LBUTTONUP: ReleaseCapture(); break;
-    case DVM_PANE: {
-        unsigned operation = HIWORD(wParam);
-        unsigned index = LOWORD(wParam);
-        if (operation != DVM_PANE_SET && operation != DVM_PANE_GET)
-            break;
-        if (state == NULL || index > 1)
-            return 0;
-        return OnPane(window, state, operation, index, (HWND)lParam);
-    }
+    case DVM_PANE: return OnPane(window, state, wParam, lParam);
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

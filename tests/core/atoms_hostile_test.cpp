@@ -9,7 +9,7 @@
 #include "atoms/atom_walk.h"
 #include "defs/definition_text.h"
 
-#include "atoms_test_support.h"
+#include "tests/support/atom_fixtures.h"
 
 #include <gtest/gtest.h>
 

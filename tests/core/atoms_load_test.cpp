@@ -1,7 +1,7 @@
 #include "atoms/atom_file.h"
 #include "platform/heap.h"
 
-#include "atoms_test_support.h"
+#include "tests/support/atom_fixtures.h"
 
 #include <gtest/gtest.h>
 

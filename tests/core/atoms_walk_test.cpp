@@ -1,10 +1,10 @@
 #include "atoms/atom_file.h"
 #include "atoms/atom_walk.h"
-#include "atoms/big_endian.h"
+#include "bytes/big_endian.h"
 #include "defs/definition_text.h"
 #include "platform/heap.h"
 
-#include "atoms_test_support.h"
+#include "tests/support/atom_fixtures.h"
 #include "tests/support/edge_fixtures.h"
 #include "tests/support/reference_atom_walk.h"
 
@@ -496,9 +496,13 @@ TEST(AtomWalk, AllocationFailureAtAnyPointLeavesAConsistentTree)
     file.content =
         Join({Atom("ftyp"), Atom("moov", Join({Atom("trak", Atom("tkhd")), Atom("trak")}))});
     std::string complete = LoadAndDump(file.content);
+    const uint32_t atomCount = 5;
     bool reachedComplete = false;
     for (long successes = 0; successes < 200 && !reachedComplete; successes++) {
         ScopedMemoryTree tree;
+        std::vector<AtomWalkStop> stops;
+        tree.tree.service.reportStop = RecordStop;
+        tree.tree.service.stopContext = &stops;
         SetHeapFailureCountdown(successes);
         LoadAtomFileIntoTree(&tree.tree.service, &file.service, "f");
         SetHeapFailureCountdown(-1);
@@ -506,6 +510,19 @@ TEST(AtomWalk, AllocationFailureAtAnyPointLeavesAConsistentTree)
         // Whatever got in is the start of the complete tree (or nothing).
         EXPECT_EQ(complete.compare(0, dump.size(), dump), 0) << successes << "\n" << dump;
         reachedComplete = dump == complete;
+        // Once the root is in, a walk that lost atoms says so (once for each
+        // atom it gave up on); a complete walk says nothing.
+        uint32_t atoms = 0;
+        for (const MemoryTreeNode *node = tree.tree.firstTop; node != nullptr;
+             node = NextMemoryTreeNode(&tree.tree, node))
+            atoms += node->record != nullptr && node->depth > 0;
+        if (tree.tree.firstTop == nullptr || atoms == atomCount) {
+            EXPECT_TRUE(stops.empty()) << successes;
+        } else {
+            EXPECT_FALSE(stops.empty()) << successes << "\n" << dump;
+            for (const AtomWalkStop &stop : stops)
+                EXPECT_EQ(stop.reason, ATOM_WALK_OUT_OF_MEMORY) << successes;
+        }
     }
     FreeDefinitionText();
     EXPECT_TRUE(reachedComplete);

@@ -20,10 +20,10 @@ BinEditState StateOf(uint32_t size, uint32_t caret, int32_t cellWidth = 8, int32
 int32_t TopAfterCaretRule(const BinEditState &state, int32_t clientHeight, int32_t top)
 {
     BinEditScrollBar bar = {0, 0, 0};
-    SetBinEditScrollRange(&bar, 0, BinEditLastRow(state.size));
+    SetBinEditScrollRange(&bar, 0, GetBinEditLastRow(state.size));
     SetBinEditScrollPosition(&bar, top);
     int32_t requests[2];
-    int count = BinEditCaretScrollRequests(&state, clientHeight, bar.position, requests);
+    int count = GetBinEditCaretScrollRequests(&state, clientHeight, bar.position, requests);
     for (int i = 0; i < count; i++)
         SetBinEditScrollPosition(&bar, requests[i]);
     return bar.position;
@@ -123,12 +123,12 @@ TEST(BinEditKeys, TabTogglesTheColumnAndKeepsTheCaret)
 
 TEST(BinEditKeys, OnlyTheFourPagingKeysAskForCtrl)
 {
-    EXPECT_TRUE(BinEditKeyHasCtrlForm(BINEDIT_KEY_PAGE_UP));
-    EXPECT_TRUE(BinEditKeyHasCtrlForm(BINEDIT_KEY_PAGE_DOWN));
-    EXPECT_TRUE(BinEditKeyHasCtrlForm(BINEDIT_KEY_END));
-    EXPECT_TRUE(BinEditKeyHasCtrlForm(BINEDIT_KEY_HOME));
-    EXPECT_FALSE(BinEditKeyHasCtrlForm(BINEDIT_KEY_LEFT));
-    EXPECT_FALSE(BinEditKeyHasCtrlForm(BINEDIT_KEY_TAB));
+    EXPECT_TRUE(IsBinEditCtrlFormKey(BINEDIT_KEY_PAGE_UP));
+    EXPECT_TRUE(IsBinEditCtrlFormKey(BINEDIT_KEY_PAGE_DOWN));
+    EXPECT_TRUE(IsBinEditCtrlFormKey(BINEDIT_KEY_END));
+    EXPECT_TRUE(IsBinEditCtrlFormKey(BINEDIT_KEY_HOME));
+    EXPECT_FALSE(IsBinEditCtrlFormKey(BINEDIT_KEY_LEFT));
+    EXPECT_FALSE(IsBinEditCtrlFormKey(BINEDIT_KEY_TAB));
 }
 
 TEST(BinEditClick, ColumnsOfAnEightByTwelveCell)
@@ -216,10 +216,10 @@ TEST(BinEditScroll, ScrollBarActionsThenTheScrollBarsClamp)
     };
     for (const Case &c : cases) {
         BinEditState state = StateOf(c.size, 0);
-        int32_t asked = BinEditScrollTarget(&state, c.height, c.top, c.code, c.thumb);
+        int32_t asked = GetBinEditScrollTarget(&state, c.height, c.top, c.code, c.thumb);
         EXPECT_EQ(asked, c.asked) << "code " << c.code << " size " << c.size;
         BinEditScrollBar bar = {0, 0, 0};
-        SetBinEditScrollRange(&bar, 0, BinEditLastRow(c.size));
+        SetBinEditScrollRange(&bar, 0, GetBinEditLastRow(c.size));
         SetBinEditScrollPosition(&bar, asked);
         EXPECT_EQ(bar.position, c.shown) << "code " << c.code << " size " << c.size;
     }
@@ -228,10 +228,10 @@ TEST(BinEditScroll, ScrollBarActionsThenTheScrollBarsClamp)
 TEST(BinEditScroll, PageStepIsZeroWithoutACellSize)
 {
     BinEditState state = StateOf(100000, 0, 0, 0);
-    EXPECT_EQ(BinEditPageStep(&state, 400), 0);
-    EXPECT_EQ(BinEditScrollTarget(&state, 400, 7, BINEDIT_SCROLL_PAGE_DOWN, 0), 7);
-    EXPECT_EQ(BinEditScrollTarget(&state, 400, 7, BINEDIT_SCROLL_PAGE_UP, 0), 7);
-    EXPECT_EQ(BinEditScrollTarget(&state, 400, 7, BINEDIT_SCROLL_LINE_DOWN, 0), 8);
+    EXPECT_EQ(GetBinEditPageStep(&state, 400), 0);
+    EXPECT_EQ(GetBinEditScrollTarget(&state, 400, 7, BINEDIT_SCROLL_PAGE_DOWN, 0), 7);
+    EXPECT_EQ(GetBinEditScrollTarget(&state, 400, 7, BINEDIT_SCROLL_PAGE_UP, 0), 7);
+    EXPECT_EQ(GetBinEditScrollTarget(&state, 400, 7, BINEDIT_SCROLL_LINE_DOWN, 0), 8);
 }
 
 TEST(BinEditWheel, RowsPerNotchAndOnePagePerNotch)
@@ -254,12 +254,12 @@ TEST(BinEditWheel, RowsPerNotchAndOnePagePerNotch)
     };
     for (const Case &c : cases) {
         BinEditState state = StateOf(100000, 0);
-        EXPECT_EQ(BinEditWheelTarget(&state, 400, c.top, c.delta, c.lines), c.asked)
+        EXPECT_EQ(GetBinEditWheelTarget(&state, 400, c.top, c.delta, c.lines), c.asked)
             << "top " << c.top << " delta " << c.delta << " lines " << c.lines;
     }
     BinEditState noCell = StateOf(100000, 0, 0, 0);
-    EXPECT_EQ(BinEditWheelTarget(&noCell, 400, 10, -120, BINEDIT_WHEEL_PAGE_SCROLL), 10);
-    EXPECT_EQ(BinEditWheelTarget(&noCell, 400, 10, -120, 3), 13);
+    EXPECT_EQ(GetBinEditWheelTarget(&noCell, 400, 10, -120, BINEDIT_WHEEL_PAGE_SCROLL), 10);
+    EXPECT_EQ(GetBinEditWheelTarget(&noCell, 400, 10, -120, 3), 13);
 }
 
 TEST(BinEditCaretVisible, ScrollsTheCaretRowIntoView)
@@ -294,15 +294,15 @@ TEST(BinEditCaretVisible, AskedInOrderAndNothingWithoutACellSize)
 {
     BinEditState state = StateOf(0x1000, 0x8F);
     int32_t requests[2] = {-7, -7};
-    EXPECT_EQ(BinEditCaretScrollRequests(&state, 120, 0, requests), 1);
+    EXPECT_EQ(GetBinEditCaretScrollRequests(&state, 120, 0, requests), 1);
     EXPECT_EQ(requests[0], 0);
     state.caret = 0x80;
-    EXPECT_EQ(BinEditCaretScrollRequests(&state, 120, 0, requests), 0);
+    EXPECT_EQ(GetBinEditCaretScrollRequests(&state, 120, 0, requests), 0);
     // a client shorter than two cells: both rules act, the second wins
     state.caret = 0x4F;
-    EXPECT_EQ(BinEditCaretScrollRequests(&state, 12, 5, requests), 2);
+    EXPECT_EQ(GetBinEditCaretScrollRequests(&state, 12, 5, requests), 2);
     EXPECT_EQ(requests[0], 4);
     EXPECT_EQ(requests[1], 5);
     BinEditState noCell = StateOf(0x1000, 0x900, 0, 0);
-    EXPECT_EQ(BinEditCaretScrollRequests(&noCell, 120, 0, requests), 0);
+    EXPECT_EQ(GetBinEditCaretScrollRequests(&noCell, 120, 0, requests), 0);
 }

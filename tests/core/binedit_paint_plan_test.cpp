@@ -65,7 +65,7 @@ Plan Build(const View &view)
 {
     BinEditPaintInput input = view.Input();
     BinEditPaintPlan plan = {};
-    uint32_t capacity = BinEditPaintPlanCapacity(&input);
+    uint32_t capacity = GetBinEditPaintPlanCapacity(&input);
     std::vector<BinEditPaintOp> ops(capacity + 1);
     plan.ops = ops.data();
     plan.capacity = capacity;
@@ -89,7 +89,7 @@ std::vector<std::string> Screen(const Plan &plan, int rows)
         int cell = op.left / CellWidth;
         if (row >= rows)
             continue;
-        const char *text = BinEditPaintOpText(&op);
+        const char *text = GetBinEditPaintOpText(&op);
         for (uint32_t i = 0; i < op.length; i++)
             lines[row][cell + i] = text[i];
     }
@@ -156,7 +156,7 @@ TEST(BinEditPaintPlan, FiveByteViewOpByOp)
             EXPECT_EQ(op.right, expected[i].right) << i;
             EXPECT_EQ(op.bottom, expected[i].bottom) << i;
         } else {
-            EXPECT_EQ(std::string(BinEditPaintOpText(&op), op.length),
+            EXPECT_EQ(std::string(GetBinEditPaintOpText(&op), op.length),
                       std::string(expected[i].text))
                 << i;
         }
@@ -472,7 +472,7 @@ TEST(BinEditPaintPlan, NeverWritesPastTheCapacity)
     view.focused = 1;
     view.state.caret = 20;
     BinEditPaintInput input = view.Input();
-    uint32_t capacity = BinEditPaintPlanCapacity(&input);
+    uint32_t capacity = GetBinEditPaintPlanCapacity(&input);
     for (uint32_t room = 0; room <= capacity; room += 7) {
         std::vector<BinEditPaintOp> ops(room + 1);
         ops[room].kind = 12345;  // a guard entry just past the room given

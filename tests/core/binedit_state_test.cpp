@@ -75,13 +75,13 @@ TEST(BinEditState, ACopyThatCannotBeAllocatedLeavesAnEmptyView)
 TEST(BinEditGrid, OffsetTwentyFiveHexLiesInRowTwoAtItsCells)
 {
     uint32_t offset = 0x25;
-    EXPECT_EQ(BinEditRowOfOffset(offset), 2u);
-    EXPECT_EQ(BinEditHexCell(offset & 15), 23);
-    EXPECT_EQ(BinEditHexCell(offset & 15) + 1, 24);
-    EXPECT_EQ(BinEditTextCell(offset & 15), 62);
-    EXPECT_EQ(BinEditHexCell(7) + 2, BINEDIT_HEX_DASH_CELL);
-    EXPECT_EQ(BinEditHexCell(15) + 1, 54);
-    EXPECT_EQ(BinEditTextCell(15), 72);
+    EXPECT_EQ(GetBinEditRowOfOffset(offset), 2u);
+    EXPECT_EQ(GetBinEditHexCell(offset & 15), 23);
+    EXPECT_EQ(GetBinEditHexCell(offset & 15) + 1, 24);
+    EXPECT_EQ(GetBinEditTextCell(offset & 15), 62);
+    EXPECT_EQ(GetBinEditHexCell(7) + 2, BINEDIT_HEX_DASH_CELL);
+    EXPECT_EQ(GetBinEditHexCell(15) + 1, 54);
+    EXPECT_EQ(GetBinEditTextCell(15), 72);
 }
 
 TEST(BinEditScroll, RangeBySizeAndTheScrollBarClampsItsPosition)
@@ -99,9 +99,9 @@ TEST(BinEditScroll, RangeBySizeAndTheScrollBarClampsItsPosition)
         {0xFFFFFFFFu, 0x0FFFFFFF},  // no wrap near the top
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(BinEditLastRow(c.size), c.lastRow) << c.size;
+        EXPECT_EQ(GetBinEditLastRow(c.size), c.lastRow) << c.size;
         BinEditScrollBar bar = {0, 0, 0};
-        SetBinEditScrollRange(&bar, 0, BinEditLastRow(c.size));
+        SetBinEditScrollRange(&bar, 0, GetBinEditLastRow(c.size));
         SetBinEditScrollPosition(&bar, 5);
         EXPECT_EQ(bar.position, c.lastRow < 5 ? (c.lastRow < 0 ? 0 : c.lastRow) : 5) << c.size;
         SetBinEditScrollPosition(&bar, -3);

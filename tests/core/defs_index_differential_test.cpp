@@ -8,7 +8,7 @@
 #include "platform/heap.h"
 #include "tests/support/heap_fault.h"
 
-#include "atoms_test_support.h"
+#include "tests/support/atom_fixtures.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "tests/support/heap_fault.h"
 #include "tests/support/test_files.h"
 
-#include "atoms_test_support.h"
+#include "tests/support/atom_fixtures.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // against an independent reading of their bytes, and the tool's command line.
 
 #include "atoms/atom_walk.h"
-#include "tests/core/atoms_test_support.h"
+#include "tests/support/atom_fixtures.h"
 #include "tests/support/edge_fixtures.h"
 #include "tests/support/reference_atom_walk.h"
 #include "tests/support/test_files.h"
@@ -537,6 +537,20 @@ std::vector<CheckCase> HandMadeCases()
          0,
          "F: 0x00000028: note: type 0x00000000 is not printable ASCII, so no atom starts here; the "
          "last 16 bytes of 'mdat' at 0x0000000C are not shown (media data, which looks like atoms "
+         "only by chance) [type-not-printable]\n"
+         "F: 0 problems, 1 note\n"},
+        // Media bytes that look like an atom holding another: the stop is
+        // two levels inside the mdat, still media data.
+        {"media-data-like-nested-atoms",
+         Join({ftyp,
+               Atom("mdat",
+                    Atom("icpf",
+                         Join({Atom("abcd", Bytes(4, 0x11)), Raw({0xFF, 0x01, 0xFD, 0x02}),
+                               Bytes(4, 0)}))),
+               Atom("moov", FullBox("mvhd", 0))}),
+         0,
+         "F: 0x00000028: note: type 0x00000000 is not printable ASCII, so no atom starts here; the "
+         "last 8 bytes of 'icpf' at 0x00000014 are not shown (media data, which looks like atoms "
          "only by chance) [type-not-printable]\n"
          "F: 0 problems, 1 note\n"},
         {"cut-three-deep", CutThreeDeep(), 3,

@@ -1,7 +1,7 @@
 #pragma once
 // Builders of box payloads for the field and reference tests.
 
-#include "tests/core/atoms_test_support.h"
+#include "tests/support/atom_fixtures.h"
 
 #include <stdint.h>
 #include <string.h>

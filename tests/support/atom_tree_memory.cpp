@@ -1,4 +1,5 @@
 #include "tests/support/atom_tree_memory.h"
+#include "atoms/atom_file.h"
 #include "platform/heap.h"
 
 static MemoryTreeNode *AppendMemoryTreeNode(MemoryTree *tree, MemoryTreeNode *parent,
@@ -83,11 +84,7 @@ void ClearMemoryTree(MemoryTree *tree)
             node->lastChild->nextSibling = next;
             next = node->firstChild;
         }
-        if (node->record) {
-            if (node->record->ownsBuffer)
-                HeapFreeBlock(node->record->base);
-            HeapFreeBlock(node->record);
-        }
+        FreeAtomNodeRecord(node->record);
         HeapFreeBlock(node->text);
         HeapFreeBlock(node);
         node = next;

@@ -1,4 +1,5 @@
 #include "tests/support/bench_trees.h"
+#include "atoms/atom_file.h"
 #include "platform/heap.h"
 
 // Frees a record at once, or keeps it as the tree's root when it owns the
@@ -13,11 +14,8 @@ static void TakeRecord(AtomNodeRecord **root, AtomNodeRecord *record)
 
 static void FreeRoot(AtomNodeRecord **root)
 {
-    if (*root != 0) {
-        HeapFreeBlock((*root)->base);
-        HeapFreeBlock(*root);
-        *root = 0;
-    }
+    FreeAtomNodeRecord(*root);
+    *root = 0;
 }
 
 static void *CountAtom(void *context, void *, const char *, AtomNodeRecord *record)

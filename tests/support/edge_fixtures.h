@@ -2,7 +2,7 @@
 // Small files that show how the walk treats the end of a file, shared by the
 // walk's tests and kivra-dump's.
 
-#include "tests/core/atoms_test_support.h"
+#include "tests/support/atom_fixtures.h"
 
 #include <string.h>
 

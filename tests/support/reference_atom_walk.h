@@ -23,7 +23,7 @@ struct ReferenceStop {
     uint32_t offset;
     std::string reason;  // as kivra-dump names it in its report
     bool note;           // a writer's convention, not a problem
-    bool inMediaData;    // in the payload of an mdat, which kivra-dump notes
+    bool inMediaData;    // inside the payload of an mdat, which kivra-dump notes
 };
 
 struct ReferenceReading {
@@ -46,7 +46,7 @@ inline bool ReferencePrintable(unsigned char c)
 // the end of the file (the top-level range, or a clamped atom's payload) and
 // stops the range elsewhere. A size of 0 runs to the range's end and ends
 // it. Stops count only at the top level and after an atom of the range.
-// mediaData: the range is the payload of an mdat.
+// mediaData: the range lies inside the payload of an mdat, at any depth.
 inline void ReferenceWalkRange(const unsigned char *data, uint32_t start, uint32_t end,
                                bool cutShort, uint32_t depth, uint32_t depthLimit,
                                ReferenceReading &out, bool mediaData = false)
@@ -94,7 +94,7 @@ inline void ReferenceWalkRange(const unsigned char *data, uint32_t start, uint32
             return;
         if (depth < depthLimit)
             ReferenceWalkRange(data, pos + 8, pos + 8 + payload, clamped, depth + 1, depthLimit,
-                               out, memcmp(h + 4, "mdat", 4) == 0);
+                               out, mediaData || memcmp(h + 4, "mdat", 4) == 0);
         else if (payload >= 8 && ReferencePrintable(h[12]) && ReferencePrintable(h[13]) &&
                  ReferencePrintable(h[14]) && ReferencePrintable(h[15]))
             out.stops.push_back({pos, "depth-limit", false, mediaData});

@@ -4,7 +4,7 @@
 #include "controls/binedit/binedit_window.h"
 #include "controls/divider/divider_window.h"
 #include "defs/definition_text.h"
-#include "platform/window_state.h"
+#include "controls/window_state.h"
 #include "tests/support/test_files.h"
 #include "tests/support/window_test_support.h"
 
@@ -28,11 +28,7 @@ std::string WriteSmallFile()
     static const unsigned char ftyp[16] = {0,   0,   0,   16,  'f', 't', 'y', 'p',
                                            'i', 's', 'o', 'm', 0,   0,   2,   0};
     std::string path = TempFilePath("kivra_app_test_small.mp4");
-    FILE *file = fopen(path.c_str(), "wb");
-    if (file != NULL) {
-        fwrite(ftyp, 1, sizeof(ftyp), file);
-        fclose(file);
-    }
+    EXPECT_TRUE(WriteFileBytes(path, std::vector<unsigned char>(ftyp, ftyp + sizeof ftyp)));
     return path;
 }
 

@@ -5,7 +5,7 @@
 #include "controls/binedit/binedit_paint_win32.h"
 #include "controls/binedit/binedit_state.h"
 #include "controls/binedit/binedit_window.h"
-#include "platform/window_state.h"
+#include "controls/window_state.h"
 #include "tests/support/window_test_support.h"
 
 #include <gtest/gtest.h>

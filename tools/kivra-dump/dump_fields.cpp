@@ -25,7 +25,7 @@ void FreeDumpFields(DumpFields *fields)
 
 static void WriteToOutput(void *context, const char *bytes, size_t count)
 {
-    AppendBytes((DumpOutput *)context, bytes, count);
+    OutputBytes((DumpOutput *)context, bytes, count);
 }
 
 static void IgnoreNumber(void *, const char *, uint64_t, FieldFormat) {}

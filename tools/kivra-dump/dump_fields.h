@@ -6,7 +6,8 @@
 #include "atoms/atom_walk.h"
 #include "fields/box_fields.h"
 #include "fields/file_references.h"
-#include "tools/kivra-dump/dump_output.h"
+#include "tools/kivra-dump/json_tree.h"
+#include "tools/kivra-dump/output_writer.h"
 #include "tools/kivra-dump/stop_report.h"
 
 #include <stdint.h>

@@ -1,7 +1,8 @@
 #include "tools/kivra-dump/stop_report.h"
 #include "atoms/atom_walk.h"
-#include "atoms/big_endian.h"
+#include "bytes/byte_text.h"
 #include "platform/heap.h"
+#include "tools/kivra-dump/json_string.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -33,24 +34,21 @@ const char *StopReasonName(AtomWalkStopReason reason)
     case ATOM_WALK_DEPTH_LIMIT_REACHED: return "depth-limit";
     case ATOM_WALK_ZERO_TERMINATOR: return "zero-terminator";
     case ATOM_WALK_ITUNES_ITEM_TYPE: return "itunes-item-type";
+    case ATOM_WALK_OUT_OF_MEMORY: return "out-of-memory";
     }
     return "unknown";
 }
 
 // The payload of an mdat is media data: codecs whose frames begin with a
-// size and a printable code (ProRes's 'icpf') make it look like atoms up to
-// the first frame or sample that does not, which says nothing of the file.
-static int StopIsInMediaData(const unsigned char *base, const AtomWalkStop *stop)
+// size and a printable code (ProRes's 'icpf') make it look like atoms, even
+// atoms holding atoms, up to the first frame or sample that does not, which
+// says nothing of the file. A cut or a lack of memory still does.
+int StopIsNote(const AtomWalkStop *stop, int inMediaData)
 {
-    const unsigned char *parentType = base + stop->rangeOffset - 4;
-    return stop->depth > 0 && stop->reason != ATOM_WALK_CUT_SHORT && parentType[0] == 'm' &&
-        parentType[1] == 'd' && parentType[2] == 'a' && parentType[3] == 't';
-}
-
-int StopIsNote(const unsigned char *base, const AtomWalkStop *stop)
-{
-    return stop->reason == ATOM_WALK_ZERO_TERMINATOR ||
-        stop->reason == ATOM_WALK_ITUNES_ITEM_TYPE || StopIsInMediaData(base, stop);
+    if (stop->reason == ATOM_WALK_ZERO_TERMINATOR || stop->reason == ATOM_WALK_ITUNES_ITEM_TYPE)
+        return 1;
+    return inMediaData && stop->reason != ATOM_WALK_CUT_SHORT &&
+        stop->reason != ATOM_WALK_OUT_OF_MEMORY;
 }
 
 // Four type bytes as 'moov' when printable, else as hex: 0xA96E616D.
@@ -58,7 +56,7 @@ static void FormatType(char *out, size_t capacity, const unsigned char *type)
 {
     int printable = 1;
     for (int i = 0; i < 4; i++)
-        printable = printable && type[i] >= 0x20 && type[i] <= 0x7E;
+        printable = printable && IsPrintableAscii(type[i]);
     if (printable)
         snprintf(out, capacity, "'%.4s'", (const char *)type);
     else
@@ -66,7 +64,7 @@ static void FormatType(char *out, size_t capacity, const unsigned char *type)
 }
 
 size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
-                    const AtomWalkStop *stop)
+                    const AtomWalkStop *stop, int inMediaData)
 {
     // The atom at the stop, when its header is there, and the atom that
     // holds the range (none at the top level).
@@ -138,10 +136,16 @@ size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
                      "atom; %s",
                      (const char *)base + stop->offset + 5, rest);
         break;
+    case ATOM_WALK_OUT_OF_MEMORY:
+        n = snprintf(text, capacity,
+                     "memory ran out at %s: it, and the atoms after it where the walk had to end, "
+                     "are not shown",
+                     type);
+        break;
     }
     if (n < 0)
         n = 0;
-    if (StopIsInMediaData(base, stop) && (size_t)n < capacity) {
+    if (inMediaData && StopIsNote(stop, inMediaData) && (size_t)n < capacity) {
         int more = snprintf(text + n, capacity - (size_t)n,
                             " (media data, which looks like atoms only by chance)");
         if (more > 0)
@@ -201,7 +205,7 @@ void AddLineToReport(StopReport *report, uint64_t offset, int note, const char *
         // A small output of its own, so the JSON string escape is shared.
         char escaped[6 * 1000 + 2];
         DumpOutput string = {escaped, 0, sizeof escaped, 0};
-        AppendJsonString(&string, sentence, length);
+        OutputJsonString(&string, sentence, length);
         snprintf(head, sizeof head,
                  "%s{\"offset\":%llu,\"reason\":\"%s\",\"severity\":\"%s\",\"text\":",
                  report->problems + report->notes > 1 ? ",\n" : "\n", (unsigned long long)offset,
@@ -219,24 +223,27 @@ void AddLineToReport(StopReport *report, uint64_t offset, int note, const char *
     }
 }
 
-void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop)
+void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop,
+                     int inMediaData)
 {
+    if (stop->reason == ATOM_WALK_OUT_OF_MEMORY)
+        report->outOfMemory++;
     char sentence[320];
-    DescribeStop(sentence, sizeof sentence, base, stop);
-    AddLineToReport(report, stop->offset, StopIsNote(base, stop), StopReasonName(stop->reason),
-                    sentence);
+    DescribeStop(sentence, sizeof sentence, base, stop, inMediaData);
+    AddLineToReport(report, stop->offset, StopIsNote(stop, inMediaData),
+                    StopReasonName(stop->reason), sentence);
 }
 
-void AppendReportLines(DumpOutput *out, const StopReport *report)
+void OutputReportLines(DumpOutput *out, const StopReport *report)
 {
-    AppendBytes(out, report->data, report->used);
-    AppendText(out, report->path);
+    OutputBytes(out, report->data, report->used);
+    OutputText(out, report->path);
     if (report->problems == 0 && report->notes == 0) {
-        AppendText(out, ": clean\n");
+        OutputText(out, ": clean\n");
         return;
     }
     char counts[64];
     snprintf(counts, sizeof counts, ": %u problem%s, %u note%s\n", report->problems,
              report->problems == 1 ? "" : "s", report->notes, report->notes == 1 ? "" : "s");
-    AppendText(out, counts);
+    OutputText(out, counts);
 }

@@ -1,6 +1,6 @@
 #pragma once
 #include "atoms/atom_tree.h"
-#include "tools/kivra-dump/dump_output.h"
+#include "tools/kivra-dump/output_writer.h"
 
 #include <stddef.h>
 #include <stdint.h>
@@ -16,7 +16,8 @@ struct StopReport {
     size_t capacity;
     uint32_t problems;
     uint32_t notes;
-    int failed;  // memory ran out: the report is incomplete
+    uint32_t outOfMemory;  // stops where memory ran out: the tree is incomplete
+    int failed;            // memory ran out for the report itself: it is incomplete
 };
 
 void InitStopReport(StopReport *report, const char *path, int json);
@@ -24,22 +25,23 @@ void FreeStopReport(StopReport *report);
 
 // The name of a reason in the report, as in "[cut-short]".
 const char *StopReasonName(AtomWalkStopReason reason);
-// A note rather than a problem: a convention of real writers, or a stop in
-// the media data of an mdat.
-int StopIsNote(const unsigned char *base, const AtomWalkStop *stop);
+// A note rather than a problem: a convention of real writers, or a stop
+// anywhere inside the payload of an mdat (inMediaData), other than a cut.
+int StopIsNote(const AtomWalkStop *stop, int inMediaData);
 
 // The sentence that says what happened at stop, for a muxer developer.
 // base holds the file's bytes. Returns the sentence's length (it is cut to
 // capacity - 1 bytes).
 size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
-                    const AtomWalkStop *stop);
+                    const AtomWalkStop *stop, int inMediaData);
 
 // One line of the report: a problem, or a note when note is not 0, at
 // offset, with its sentence and reason keyword.
 void AddLineToReport(StopReport *report, uint64_t offset, int note, const char *reason,
                      const char *sentence);
 
-void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop);
+void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop,
+                     int inMediaData);
 
 // The report as text: its lines, then "PATH: clean" or the counts.
-void AppendReportLines(DumpOutput *out, const StopReport *report);
+void OutputReportLines(DumpOutput *out, const StopReport *report);

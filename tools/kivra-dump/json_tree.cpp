@@ -1,0 +1,174 @@
+#include "tools/kivra-dump/json_tree.h"
+#include "bytes/big_endian.h"
+#include "tools/kivra-dump/dump_tree.h"
+#include "tools/kivra-dump/json_string.h"
+#include "tools/kivra-dump/stop_report.h"
+
+#include <string.h>
+
+enum JsonListState {
+    JSON_DESCRIPTIONS_EMPTY,
+    JSON_DESCRIPTIONS,
+    JSON_CHILDREN_EMPTY,
+    JSON_CHILDREN,
+    // The descriptions are closed and the fields written; no child yet.
+    JSON_FIELDS
+};
+
+static const uint32_t jsonLevels = sizeof(((JsonNesting *)0)->state);
+
+void InitJsonNesting(JsonNesting *nesting)
+{
+    nesting->open = 0;
+}
+
+// Closes the items deeper than level, the last one open at each level.
+static void CloseJsonLevels(DumpOutput *out, JsonNesting *nesting, uint32_t level)
+{
+    while (nesting->open > level + 1) {
+        nesting->open--;
+        if (nesting->state[nesting->open] <= JSON_DESCRIPTIONS)
+            OutputText(out, "],\"children\":[]}");
+        else if (nesting->state[nesting->open] == JSON_FIELDS)
+            OutputText(out, ",\"children\":[]}");
+        else
+            OutputText(out, "]}");
+    }
+}
+
+// Makes room for one more element in the list level has open, in the list
+// wanted (descriptions or children).
+static void StartJsonElement(DumpOutput *out, JsonNesting *nesting, uint32_t level,
+                             int wantChildren)
+{
+    unsigned char *state = &nesting->state[level];
+    if (wantChildren && *state <= JSON_DESCRIPTIONS) {
+        OutputText(out, "],\"children\":[");
+        *state = JSON_CHILDREN_EMPTY;
+    } else if (wantChildren && *state == JSON_FIELDS) {
+        OutputText(out, ",\"children\":[");
+        *state = JSON_CHILDREN_EMPTY;
+    }
+    if (*state == JSON_DESCRIPTIONS || *state == JSON_CHILDREN)
+        OutputBytes(out, ",", 1);
+    else
+        *state = *state == JSON_DESCRIPTIONS_EMPTY ? JSON_DESCRIPTIONS : JSON_CHILDREN;
+}
+
+void BeginJsonFile(DumpOutput *out, JsonNesting *nesting, const char *path, uint32_t size)
+{
+    OutputText(out, "{\"path\":");
+    OutputJsonString(out, path, strlen(path));
+    OutputText(out, ",\"size\":");
+    OutputDecimal(out, size);
+    OutputText(out, ",\"atoms\":[");
+    nesting->state[0] = JSON_CHILDREN_EMPTY;
+    nesting->open = 1;
+}
+
+static void OutputJsonAtom(DumpOutput *out, JsonNesting *nesting, uint32_t depth,
+                           const unsigned char *header, uint32_t offset, uint32_t payloadSize)
+{
+    // The walk never goes deeper than the levels kept; an item beyond them
+    // would have no parent open.
+    if (depth == 0 || depth >= jsonLevels || depth > nesting->open)
+        return;
+    CloseJsonLevels(out, nesting, depth - 1);
+    StartJsonElement(out, nesting, depth - 1, 1);
+    uint32_t sizeField = 0;
+    ReadBigEndian32(header, header + 8, &sizeField);
+    // The whole object head in one piece: the type takes at most 26 bytes,
+    // each number 10.
+    char item[192];
+    char *at = item;
+    static const char typeKey[] = "\n{\"type\":";
+    static const char offsetKey[] = ",\"offset\":";
+    static const char sizeKey[] = ",\"size\":";
+    static const char payloadOffsetKey[] = ",\"payloadOffset\":";
+    static const char payloadSizeKey[] = ",\"payloadSize\":";
+    static const char descriptionsKey[] = ",\"descriptions\":[";
+    memcpy(at, typeKey, sizeof typeKey - 1);
+    at = PutJsonString(at + sizeof typeKey - 1, (const char *)header + 4, 4);
+    memcpy(at, offsetKey, sizeof offsetKey - 1);
+    at = PutDecimal(at + sizeof offsetKey - 1, offset);
+    memcpy(at, sizeKey, sizeof sizeKey - 1);
+    at = PutDecimal(at + sizeof sizeKey - 1, sizeField);
+    memcpy(at, payloadOffsetKey, sizeof payloadOffsetKey - 1);
+    at = PutDecimal(at + sizeof payloadOffsetKey - 1, offset + 8);
+    memcpy(at, payloadSizeKey, sizeof payloadSizeKey - 1);
+    at = PutDecimal(at + sizeof payloadSizeKey - 1, payloadSize);
+    memcpy(at, descriptionsKey, sizeof descriptionsKey - 1);
+    at += sizeof descriptionsKey - 1;
+    OutputBytes(out, item, (size_t)(at - item));
+    nesting->state[depth] = JSON_DESCRIPTIONS_EMPTY;
+    nesting->open = depth + 1;
+}
+
+static void OutputJsonDescription(DumpOutput *out, JsonNesting *nesting, uint32_t parentDepth,
+                                  const char *text)
+{
+    // Descriptions come right after their atom, before any child of it.
+    if (parentDepth == 0 || parentDepth + 1 != nesting->open ||
+        nesting->state[parentDepth] > JSON_DESCRIPTIONS)
+        return;
+    StartJsonElement(out, nesting, parentDepth, 0);
+    OutputJsonString(out, text, strlen(text));
+}
+
+int BeginJsonFields(DumpOutput *out, JsonNesting *nesting, uint32_t depth)
+{
+    // Only the atom open last, before any child of it.
+    if (depth == 0 || depth + 1 != nesting->open || nesting->state[depth] > JSON_DESCRIPTIONS)
+        return 0;
+    OutputText(out, "],\"fields\":");
+    nesting->state[depth] = JSON_FIELDS;
+    return 1;
+}
+
+void EndJsonFile(DumpOutput *out, JsonNesting *nesting, const StopReport *report, const char *error)
+{
+    CloseJsonLevels(out, nesting, 0);
+    OutputText(out, "],\n\"report\":[");
+    OutputBytes(out, report->data, report->used);
+    OutputText(out, "],\"problems\":");
+    OutputDecimal(out, report->problems);
+    OutputText(out, ",\"notes\":");
+    OutputDecimal(out, report->notes);
+    if (error != 0) {
+        OutputText(out, ",\"error\":");
+        OutputJsonString(out, error, strlen(error));
+    }
+    OutputText(out, "}");
+    nesting->open = 0;
+}
+
+static void *PrintJsonItem(void *context, void *parentItem, const char *text,
+                           AtomNodeRecord *record)
+{
+    DumpTree *tree = (DumpTree *)context;
+    // The fields of the atom before, after its description lines.
+    if (parentItem != 0 && DumpFieldsWanted(&tree->fields))
+        TakeAtomFields(&tree->fields, (uint32_t)(uintptr_t)parentItem, record->base,
+                       record->payloadOffset - 8, record->payloadOffset, record->payloadSize);
+    if (parentItem == 0) {
+        BeginJsonFile(tree->out, &tree->nesting, text, record->payloadSize);
+    } else if (!tree->options->quiet) {
+        const unsigned char *header = record->base + record->payloadOffset - 8;
+        OutputJsonAtom(tree->out, &tree->nesting, (uint32_t)(uintptr_t)parentItem, header,
+                       record->payloadOffset - 8, record->payloadSize);
+    }
+    return TakeDumpItem(tree, parentItem, record);
+}
+
+static void PrintJsonDescription(void *context, void *parentItem, const char *text)
+{
+    DumpTree *tree = (DumpTree *)context;
+    // The handle of the atom at level n is n + 1.
+    if (!tree->options->quiet)
+        OutputJsonDescription(tree->out, &tree->nesting, (uint32_t)(uintptr_t)parentItem - 1, text);
+}
+
+void InitJsonPrinters(AtomTree *service, DumpTree *tree)
+{
+    InitAtomTree(service, tree, PrintJsonItem, 0, PrintJsonDescription);
+}
