@@ -2,6 +2,8 @@
 // lines under their atoms, tables cut to five entries or whole, the JSON
 // fields objects, and the report of a cut copy with --fields --quiet.
 
+#ifdef KIVRA_DUMP
+
 #include "tests/fields/real_files.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +11,6 @@
 #include <stdio.h>
 #include <string>
 #include <sys/wait.h>
-
-#ifdef KIVRA_DUMP
 
 namespace {
 
