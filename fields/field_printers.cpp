@@ -34,9 +34,14 @@ static void PutText(FieldTextPrinter *printer, const char *text)
 
 static void StartLine(FieldTextPrinter *printer)
 {
+    // The indent goes out first, so that any depth fits.
+    static const char spaces[] = "                                                                ";
+    for (size_t left = printer->indent; left > 0;) {
+        size_t n = left < sizeof spaces - 1 ? left : sizeof spaces - 1;
+        printer->write(printer->writeContext, spaces, n);
+        left -= n;
+    }
     printer->used = 0;
-    for (size_t i = 0; i < printer->indent && i < 256; i++)
-        printer->line[printer->used++] = ' ';
     PutText(printer, "= ");
 }
 
