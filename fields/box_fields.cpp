@@ -147,13 +147,45 @@ static int ParentIs(const FieldBox *box, uint32_t levelsUp, const char *type)
     return memcmp(box->parentTypes + 4 * (box->parentCount - levelsUp), type, 4) == 0;
 }
 
+// Every atom of a file is looked up: an open-addressing table of the
+// entries' indexes by their code, built at the first look-up (the table of
+// entries itself stays constant data).
+static const uint32_t boxFieldsSlots = 256;
+
+static uint32_t BoxFieldsSlot(uint32_t code)
+{
+    return (code * 2654435761u) >> 24;
+}
+
+static const BoxFieldsEntry *FindBoxFieldsEntry(uint32_t code)
+{
+    static unsigned char slots[boxFieldsSlots];  // entry index + 1; 0: empty
+    static int built;
+    const uint32_t entries = sizeof boxFieldsTable / sizeof boxFieldsTable[0];
+    if (!built) {
+        for (uint32_t i = 0; i < entries; i++) {
+            uint32_t slot = BoxFieldsSlot(boxFieldsTable[i].code);
+            while (slots[slot] != 0)
+                slot = (slot + 1) % boxFieldsSlots;
+            slots[slot] = (unsigned char)(i + 1);
+        }
+        built = 1;
+    }
+    for (uint32_t slot = BoxFieldsSlot(code);; slot = (slot + 1) % boxFieldsSlots) {
+        if (slots[slot] == 0)
+            return 0;
+        if (boxFieldsTable[slots[slot] - 1].code == code)
+            return &boxFieldsTable[slots[slot] - 1];
+    }
+}
+
 static const BoxFieldsEntry *FindBoxFields(const FieldBox *box)
 {
     const uint32_t code = ((uint32_t)box->type[0] << 24) | ((uint32_t)box->type[1] << 16) |
         ((uint32_t)box->type[2] << 8) | (uint32_t)box->type[3];
-    for (const BoxFieldsEntry &entry : boxFieldsTable) {
-        if (entry.code != code)
-            continue;
+    const BoxFieldsEntry *found = FindBoxFieldsEntry(code);
+    if (found != 0) {
+        const BoxFieldsEntry &entry = *found;
         // Types whose layout depends on where they stand.
         if (code == FourCharacterCode("data") && !ParentIs(box, 2, "ilst"))
             return 0;
