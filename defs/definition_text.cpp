@@ -69,9 +69,9 @@ int LoadDefinitionTextFromPath(const char *path)
     return LoadDefinitionTextWith(PlatformFileReadService(), path);
 }
 
-int BuildDefinitionPath(const char *executablePath, char separator, CharStep step, char *out)
+int BuildPathNearExecutable(const char *executablePath, char separator, CharStep step,
+                            const char *name, char *out)
 {
-    static const char fileName[] = "atom.def";
     const char *afterSeparator = 0;
     for (const char *p = executablePath; *p != '\0'; p = step(p)) {
         if (*p == separator)
@@ -80,27 +80,40 @@ int BuildDefinitionPath(const char *executablePath, char separator, CharStep ste
     if (afterSeparator == 0)
         return 0;
     size_t directoryLength = (size_t)(afterSeparator - executablePath);
-    size_t nameLength = sizeof fileName - 1;
-    if (directoryLength + nameLength + 1 > DEFINITION_PATH_CAPACITY)
+    if (directoryLength >= DEFINITION_PATH_CAPACITY)
         return 0;
     size_t i = 0;
     for (; i < directoryLength; i++)
         out[i] = executablePath[i];
-    for (size_t j = 0; j < nameLength; j++)
-        out[i++] = fileName[j];
+    // The name is measured as it is copied (kivra.exe links no strlen).
+    for (const char *p = name; *p != '\0'; p++) {
+        if (i + 1 >= DEFINITION_PATH_CAPACITY)
+            return 0;
+        out[i++] = *p;
+    }
     out[i] = '\0';
     return 1;
 }
 
-void LoadDefinitionText(void)
+int BuildDefinitionPath(const char *executablePath, char separator, CharStep step, char *out)
+{
+    return BuildPathNearExecutable(executablePath, separator, step, "atom.def", out);
+}
+
+int LoadDefinitionTextNearExecutable(const char *name)
 {
     char executablePath[DEFINITION_PATH_CAPACITY];
     char definitionPath[DEFINITION_PATH_CAPACITY];
     FreeDefinitionText();
     if (!GetExecutablePath(executablePath, sizeof executablePath))
-        return;
-    if (!BuildDefinitionPath(executablePath, ExecutablePathSeparator(), CharStepPlatform,
-                             definitionPath))
-        return;
-    LoadDefinitionTextWith(PlatformFileReadService(), definitionPath);
+        return 0;
+    if (!BuildPathNearExecutable(executablePath, ExecutablePathSeparator(), CharStepPlatform, name,
+                                 definitionPath))
+        return 0;
+    return LoadDefinitionTextWith(PlatformFileReadService(), definitionPath);
+}
+
+void LoadDefinitionText(void)
+{
+    LoadDefinitionTextNearExecutable("atom.def");
 }

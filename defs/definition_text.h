@@ -24,6 +24,11 @@ void SetDefinitionText(char *block, CharStep step);
 // DefinitionText, or leaves it NULL.
 void LoadDefinitionText(void);
 
+// Reads the file at name, a path relative to the running executable's
+// directory ("atom.def", "../share/kivra/atom.def"), into DefinitionText.
+// Returns non-zero when a text was loaded; otherwise DefinitionText is NULL.
+int LoadDefinitionTextNearExecutable(const char *name);
+
 // Releases DefinitionText and its index and sets both to NULL.
 void FreeDefinitionText(void);
 
@@ -44,3 +49,7 @@ int LoadDefinitionTextFromPath(const char *path);
 // no separator. Only bytes at which a character starts are taken for the
 // separator, so a double-byte character's trail byte never is.
 int BuildDefinitionPath(const char *executablePath, char separator, CharStep step, char *out);
+
+// The same with name, a relative path, in place of "atom.def".
+int BuildPathNearExecutable(const char *executablePath, char separator, CharStep step,
+                            const char *name, char *out);

@@ -3,7 +3,7 @@
 # Packages already present are skipped; apt-get runs only when one is missing.
 # Besides the toolchains, Wine and the display, the tests need the MP4 writers
 # that tests/atomdef_coverage.sh runs (ffmpeg, GStreamer with its plugins,
-# heif-enc, avifenc, AtomicParsley, exiftool).
+# heif-enc, avifenc, AtomicParsley, exiftool), and unzip for the release zip's test.
 # On a host that cannot execute 32-bit (i386) programs it also installs
 # qemu-user-static (from bookworm-backports: see below) and registers it with
 # binfmt_misc as the interpreter of i386 ELF executables, so that Wine runs
@@ -15,7 +15,7 @@ need=""
 want="cmake ninja-build g++ make pkg-config googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
       xvfb x11-utils xdotool x11-apps imagemagick ffmpeg clang clang-format libclang-rt-14-dev
-      valgrind python3
+      valgrind python3 unzip
       gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
       gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
       libheif-examples libavif-bin atomicparsley libimage-exiftool-perl nodejs npm"

@@ -153,6 +153,44 @@ TEST(DefinitionPath, DirectoryOfTheExecutablePlusAtomDef)
     }
 }
 
+TEST(DefinitionPath, RelativeNameNearTheExecutable)
+{
+    struct Case {
+        const char *name;
+        const char *executable;
+        const char *relative;
+        const char *expected;  // nullptr: no path
+    } cases[] = {
+        {"installed kivra-dump", "/usr/local/bin/kivra-dump", "../share/kivra/atom.def",
+         "/usr/local/bin/../share/kivra/atom.def"},
+        {"atom.def itself", "/opt/kivra/kivra-dump", "atom.def", "/opt/kivra/atom.def"},
+        {"program at the root", "/kivra-dump", "../share/kivra/atom.def",
+         "/../share/kivra/atom.def"},
+        {"no separator", "kivra-dump", "../share/kivra/atom.def", nullptr},
+    };
+    for (const Case &c : cases) {
+        char out[DEFINITION_PATH_CAPACITY];
+        int ok = BuildPathNearExecutable(c.executable, '/', CharStepSingleByte, c.relative, out);
+        if (c.expected == nullptr) {
+            EXPECT_FALSE(ok) << c.name;
+        } else {
+            ASSERT_TRUE(ok) << c.name;
+            EXPECT_STREQ(out, c.expected) << c.name;
+        }
+    }
+    // The directory and the name together must leave room for the NUL.
+    std::string directory = "/" + std::string(200, 'd') + "/";
+    std::string name(DEFINITION_PATH_CAPACITY - 1 - directory.size(), 'n');
+    char out[DEFINITION_PATH_CAPACITY];
+    ASSERT_TRUE(BuildPathNearExecutable((directory + "k").c_str(), '/', CharStepSingleByte,
+                                        name.c_str(), out));
+    EXPECT_EQ(std::string(out), directory + name);
+    EXPECT_FALSE(BuildPathNearExecutable((directory + "k").c_str(), '/', CharStepSingleByte,
+                                         (name + "n").c_str(), out));
+    std::string huge(DEFINITION_PATH_CAPACITY * 2, 'n');
+    EXPECT_FALSE(BuildPathNearExecutable("/k", '/', CharStepSingleByte, huge.c_str(), out));
+}
+
 TEST(DefinitionPath, TooLongADirectoryLoadsNothing)
 {
     // "atom.def" and the NUL take 9 of the 260 bytes: 251 for the directory.

@@ -1,9 +1,11 @@
 # Checks kivra.exe's import table and entry point.
 #   cmake -DEXE=kivra.exe -DOBJDUMP=objdump -DNM=nm -DWINDRES=windres
-#         -DENTRY=KivraStart -P app_check_exe.cmake
+#         -DENTRY=KivraStart -DVERSION=0.1.0 -P app_check_exe.cmake
 # Imports must come only from the five system DLLs (no C runtime), the PE
 # entry point must be our own start-up function, and the resources must hold
-# icon group 101 (32x32 and 16x16, 16 colours) and the version record. The
+# icon group 101 (32x32 and 16x16, 16 colours) and the version record, whose
+# file and product version are 0.0.0.4 and whose string ReleaseVersion names
+# the release (VERSION, the file VERSION's line). The
 # heap must be the product's: no failure countdown of the test builds.
 set(allowed KERNEL32.DLL USER32.DLL GDI32.DLL COMCTL32.DLL SHELL32.DLL)
 
@@ -63,7 +65,8 @@ set(expected
   "FILEVERSION 0, 0, 0, 4"
   "PRODUCTVERSION 0, 0, 0, 4"
   "BLOCK \"041104b0\""
-  "VALUE \"Translation\", 0x411, 1200")
+  "VALUE \"Translation\", 0x411, 1200"
+  "VALUE \"ReleaseVersion\", \"${VERSION}\"")
 foreach(pattern ${expected})
   if(NOT resources MATCHES "${pattern}")
     message(FATAL_ERROR "resources of ${EXE} lack ${pattern}")

@@ -19,6 +19,10 @@
 #ifndef KIVRA_VERSION
 #define KIVRA_VERSION "unknown"
 #endif
+// Where "cmake --install" puts atom.def, relative to kivra-dump's directory.
+#ifndef KIVRA_INSTALLED_ATOM_DEF
+#define KIVRA_INSTALLED_ATOM_DEF "../share/kivra/atom.def"
+#endif
 
 static const char usage[] = "usage: kivra-dump [OPTION...] FILE...\n";
 
@@ -26,7 +30,7 @@ static const char help[] =
     "Prints the atom tree that kivra shows for each FILE, one after the other.\n"
     "\n"
     "  --defs FILE  take the atom descriptions from FILE instead of atom.def\n"
-    "               beside kivra-dump\n"
+    "               beside kivra-dump (or, installed, in ../share/kivra/)\n"
     "  --no-defs    show no descriptions\n"
     "  --check      after each tree, report every place where the walk stopped\n"
     "               taking bytes as atoms; exit code 3 when a problem was found\n"
@@ -152,8 +156,10 @@ int main(int argc, char **argv)
             return 1;
         }
     } else if (!options.noDefinitions) {
-        // As kivra does: atom.def beside the executable, silently none if absent.
-        LoadDefinitionText();
+        // As kivra does: atom.def beside the executable, silently none if
+        // absent; installed, kivra-dump finds it under share/kivra.
+        if (!LoadDefinitionTextNearExecutable("atom.def"))
+            LoadDefinitionTextNearExecutable(KIVRA_INSTALLED_ATOM_DEF);
     }
 
     static char outputBytes[1 << 20];
