@@ -217,15 +217,29 @@ void InitFieldTextPrinter(FieldTextPrinter *printer, FieldWrite write, void *wri
 
 // ---- JSON ----
 
+static void JsonPut(FieldJsonPrinter *printer, const char *bytes, size_t count)
+{
+    if (count > sizeof printer->buffer - printer->used) {
+        printer->write(printer->writeContext, printer->buffer, printer->used);
+        printer->used = 0;
+        if (count > sizeof printer->buffer) {
+            printer->write(printer->writeContext, bytes, count);
+            return;
+        }
+    }
+    memcpy(printer->buffer + printer->used, bytes, count);
+    printer->used += count;
+}
+
 static void JsonWrite(FieldJsonPrinter *printer, const char *text)
 {
-    printer->write(printer->writeContext, text, strlen(text));
+    JsonPut(printer, text, strlen(text));
 }
 
 static void JsonSeparator(FieldJsonPrinter *printer)
 {
     if (!printer->first[printer->depth])
-        printer->write(printer->writeContext, ",", 1);
+        JsonPut(printer, ",", 1);
     printer->first[printer->depth] = 0;
 }
 
@@ -237,7 +251,7 @@ static void JsonString(FieldJsonPrinter *printer, const char *bytes, size_t leng
     piece[used++] = '"';
     for (size_t i = 0; i < length; i++) {
         if (used > sizeof piece - 8) {
-            printer->write(printer->writeContext, piece, used);
+            JsonPut(printer, piece, used);
             used = 0;
         }
         unsigned char c = (unsigned char)bytes[i];
@@ -254,14 +268,14 @@ static void JsonString(FieldJsonPrinter *printer, const char *bytes, size_t leng
         }
     }
     piece[used++] = '"';
-    printer->write(printer->writeContext, piece, used);
+    JsonPut(printer, piece, used);
 }
 
 static void JsonKey(FieldJsonPrinter *printer, const char *name)
 {
     JsonSeparator(printer);
     JsonString(printer, name, strlen(name));
-    printer->write(printer->writeContext, ":", 1);
+    JsonPut(printer, ":", 1);
 }
 
 static void JsonNumber(void *context, const char *name, uint64_t value, FieldFormat format)
@@ -270,7 +284,7 @@ static void JsonNumber(void *context, const char *name, uint64_t value, FieldFor
     char number[FIELD_NUMBER_CAPACITY];
     size_t length = FormatFieldNumber(number, value, format, 1);
     JsonKey(printer, name);
-    printer->write(printer->writeContext, number, length);
+    JsonPut(printer, number, length);
 }
 
 static void JsonText(void *context, const char *name, const char *bytes, size_t length)
@@ -286,7 +300,7 @@ static void JsonBeginTable(void *context, const char *name)
     if (printer->depth + 1 >= FIELD_PRINTER_LEVELS)
         return;
     JsonKey(printer, name);
-    printer->write(printer->writeContext, "[", 1);
+    JsonPut(printer, "[", 1);
     printer->depth++;
     printer->first[printer->depth] = 1;
     CopyName(printer->names[printer->depth], name);
@@ -298,7 +312,7 @@ static void JsonBeginEntry(void *context)
     if (printer->depth + 1 >= FIELD_PRINTER_LEVELS)
         return;
     JsonSeparator(printer);
-    printer->write(printer->writeContext, "{", 1);
+    JsonPut(printer, "{", 1);
     printer->depth++;
     printer->first[printer->depth] = 1;
 }
@@ -309,7 +323,7 @@ static void JsonEndEntry(void *context)
     if (printer->depth == 0)
         return;
     printer->depth--;
-    printer->write(printer->writeContext, "}", 1);
+    JsonPut(printer, "}", 1);
 }
 
 static void JsonEndTable(void *context, uint64_t entriesLeftOut)
@@ -320,7 +334,7 @@ static void JsonEndTable(void *context, uint64_t entriesLeftOut)
     char name[FIELD_PRINTER_NAME + 16];
     snprintf(name, sizeof name, "%s_left_out", printer->names[printer->depth]);
     printer->depth--;
-    printer->write(printer->writeContext, "]", 1);
+    JsonPut(printer, "]", 1);
     if (entriesLeftOut != 0)
         JsonNumber(printer, name, entriesLeftOut, FIELD_UNSIGNED);
 }
@@ -332,7 +346,7 @@ static void JsonProblem(void *context, uint64_t offset, const char *text)
     size_t length = FormatFieldNumber(number, offset, FIELD_UNSIGNED, 1);
     JsonKey(printer, "problem");
     JsonWrite(printer, "{\"offset\":");
-    printer->write(printer->writeContext, number, length);
+    JsonPut(printer, number, length);
     JsonWrite(printer, ",\"text\":");
     JsonString(printer, text, strlen(text));
     JsonWrite(printer, "}");
@@ -346,15 +360,18 @@ void InitFieldJsonPrinter(FieldJsonPrinter *printer, FieldWrite write, void *wri
     printer->writeContext = writeContext;
     printer->depth = 0;
     printer->first[0] = 1;
-    printer->write(printer->writeContext, "{", 1);
+    printer->used = 0;
+    JsonPut(printer, "{", 1);
 }
 
 void FinishFieldJsonPrinter(FieldJsonPrinter *printer)
 {
     // Whatever a decoder left open is closed, so the JSON stays valid.
     while (printer->depth > 0) {
-        printer->write(printer->writeContext, printer->depth % 2 == 0 ? "}" : "]", 1);
+        JsonPut(printer, printer->depth % 2 == 0 ? "}" : "]", 1);
         printer->depth--;
     }
-    printer->write(printer->writeContext, "}", 1);
+    JsonPut(printer, "}", 1);
+    printer->write(printer->writeContext, printer->buffer, printer->used);
+    printer->used = 0;
 }

@@ -44,6 +44,9 @@ struct FieldJsonPrinter {
     unsigned depth;
     int first[FIELD_PRINTER_LEVELS];
     char names[FIELD_PRINTER_LEVELS][FIELD_PRINTER_NAME];
+    // Kept here and written in large pieces.
+    char buffer[4096];
+    size_t used;
 };
 
 // Writes the object's opening brace; FinishFieldJsonPrinter its closing one.

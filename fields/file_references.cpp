@@ -542,12 +542,14 @@ static void CheckFragments(const Checking *checking, FileReferences *references)
     uint32_t trafIndex = 0, runIndex = 0;
     uint64_t lastSequence = 0;
     int hasSequence = 0;
-    uint32_t outsideReports = 0;
+    // Each kind of fragment finding is reported for the first 20 places, then
+    // counted: a file broken in every fragment gives a short report.
+    uint32_t outsideReports = 0, sequenceReports = 0, timeReports = 0;
     for (uint32_t m = 0; m < moofs->count; m++) {
         const MoofRecord *moof = At<MoofRecord>(moofs, m);
         if (moof->mfhd.present && moof->mfhd.size >= 8) {
             uint64_t sequence = ReadFieldBytes(Payload(checking, &moof->mfhd) + 4, 4);
-            if (hasSequence && sequence <= lastSequence)
+            if (hasSequence && sequence <= lastSequence && sequenceReports++ < 20)
                 Report(checking, moof->mfhd.offset - 8, 0, "sequence-not-increasing",
                        "the mfhd of the moof at 0x%08llX has sequence number %llu after %llu",
                        (unsigned long long)moof->offset, (unsigned long long)sequence,
@@ -580,7 +582,7 @@ static void CheckFragments(const Checking *checking, FileReferences *references)
                 uint64_t time = payload[0] == 1 && traf->tfdt.size >= 12
                     ? ReadFieldBytes(payload + 4, 8)
                     : ReadFieldBytes(payload + 4, 4);
-                if (track->hasDecodeTime && time < track->lastDecodeTime)
+                if (track->hasDecodeTime && time < track->lastDecodeTime && timeReports++ < 20)
                     Report(checking, traf->tfdt.offset - 8, 0, "tfdt-goes-back",
                            "track %u: tfdt %llu comes after %llu", (unsigned)tfhd.trackId,
                            (unsigned long long)time, (unsigned long long)track->lastDecodeTime);
@@ -671,6 +673,11 @@ static void CheckFragments(const Checking *checking, FileReferences *references)
     if (outsideReports > 20)
         Report(checking, 0, 0, "trun-outside-mdat", "%u more runs lie outside their mdat",
                outsideReports - 20);
+    if (sequenceReports > 20)
+        Report(checking, 0, 0, "sequence-not-increasing",
+               "%u more mfhd sequence numbers do not increase", sequenceReports - 20);
+    if (timeReports > 20)
+        Report(checking, 0, 0, "tfdt-goes-back", "%u more tfdt go back", timeReports - 20);
     for (uint32_t i = 0; i < tracks.count; i++) {
         const FragmentTrack *track = At<FragmentTrack>(&tracks, i);
         if (track->pastEnd == 0)

@@ -181,6 +181,20 @@ TEST(FileReferences, HostileCountsAreCountedNotWalked)
     EXPECT_NE(report.find("track 1 (fragments): "), std::string::npos) << report;
 }
 
+// A file broken in every fragment: the first 20 places, then a count.
+TEST(FileReferences, FragmentFindingsAreCountedAfterTwenty)
+{
+    Bytes file = Atom("ftyp", Code("iso6"));
+    for (int i = 0; i < 30; i++)
+        file = Join({file, Atom("moof", Full("mfhd", U32(1))), Atom("mdat", Zeros(4))});
+    std::vector<Finding> findings = Check(file);
+    ASSERT_EQ(findings.size(), 21u) << Describe(findings);
+    EXPECT_EQ(findings[0].text, "the mfhd of the moof at 0x00000030 has sequence number 1 after 1");
+    EXPECT_EQ(findings[20].text, "9 more mfhd sequence numbers do not increase");
+    for (const Finding &f : findings)
+        EXPECT_EQ(f.reason, "sequence-not-increasing");
+}
+
 TEST(FileReferences, MovieAfterMediaDataIsANote)
 {
     Bytes ftyp = Atom("ftyp", Code("isom"));
