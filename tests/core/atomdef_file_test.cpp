@@ -20,6 +20,7 @@
 #include "defs/definition_text.h"
 #include "platform/executable_path.h"
 #include "platform/heap.h"
+#include "tests/support/atomdef_text.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -35,25 +36,6 @@ namespace {
 const size_t maximumBodyLines = 3;
 const size_t maximumLineLength = 100;
 const char groupNotePrefix[] = "Group: ";
-
-// Splits text into lines with ReadDefinitionLine, as the program reads it.
-std::vector<std::string> ReadLines(const std::string &text)
-{
-    std::vector<std::string> lines;
-    char *copy = (char *)HeapAllocBlock(text.size() + 1);
-    if (copy == nullptr)
-        return lines;
-    for (size_t i = 0; i < text.size(); i++)
-        copy[i] = text[i];
-    copy[text.size()] = '\0';
-    const char *cursor = copy;
-    while (char *line = ReadDefinitionLine(&cursor)) {
-        lines.push_back(line);
-        HeapFreeBlock(line);
-    }
-    HeapFreeBlock(copy);
-    return lines;
-}
 
 bool IsPrintable(unsigned char byte)
 {
@@ -182,14 +164,6 @@ bool LoadShippedAtomDef(std::string *text, std::string *path)
     return ReadTestFile(*path, text);
 }
 
-std::string Joined(const std::vector<std::string> &problems)
-{
-    std::string out;
-    for (const std::string &p : problems)
-        out += p + "\n";
-    return out;
-}
-
 TEST(AtomDefChecks, EachFaultInAFixtureIsReported)
 {
     struct Case {
@@ -235,10 +209,11 @@ TEST(AtomDefChecks, EachFaultInAFixtureIsReported)
          "longer than 100", 1},
     };
     for (const Case &c : cases) {
-        std::vector<std::string> problems = CheckDefinitionLines(ReadLines(c.text));
-        EXPECT_EQ(problems.size(), c.count) << c.what << "\n" << Joined(problems);
-        EXPECT_NE(Joined(problems).find(c.expected), std::string::npos) << c.what << "\n"
-                                                                        << Joined(problems);
+        std::vector<std::string> problems = CheckDefinitionLines(ReadDefinitionLines(c.text));
+        EXPECT_EQ(problems.size(), c.count) << c.what << "\n" << JoinedLines(problems);
+        EXPECT_NE(JoinedLines(problems).find(c.expected), std::string::npos)
+            << c.what << "\n"
+            << JoinedLines(problems);
     }
 }
 
@@ -256,7 +231,7 @@ TEST(AtomDefChecks, AFileFollowingTheConventionPasses)
         "xxxxxxxxxxxxxxxxxxxxxxxx\n\n",
     };
     for (const char *text : texts)
-        EXPECT_EQ(Joined(CheckDefinitionLines(ReadLines(text))), "") << text;
+        EXPECT_EQ(JoinedLines(CheckDefinitionLines(ReadDefinitionLines(text))), "") << text;
 }
 
 class ShippedAtomDef : public ::testing::Test {
@@ -264,7 +239,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(LoadShippedAtomDef(&text, &path)) << "atom.def not found, last tried " << path;
-        lines = ReadLines(text);
+        lines = ReadDefinitionLines(text);
         ASSERT_FALSE(lines.empty()) << path;
     }
     std::string text;
@@ -276,7 +251,7 @@ TEST_F(ShippedAtomDef, FollowsTheConvention)
 {
     // A NUL would hide the rest of the file from the program.
     EXPECT_EQ(text.find('\0'), std::string::npos) << path;
-    EXPECT_EQ(Joined(CheckDefinitionLines(lines)), "") << path;
+    EXPECT_EQ(JoinedLines(CheckDefinitionLines(lines)), "") << path;
 }
 
 TEST_F(ShippedAtomDef, DescribesAtLeast250BoxTypes)
@@ -348,21 +323,6 @@ struct LeftOutCode {
     std::string code;
     std::string reason;
 };
-
-// "url$20" -> "url ": the registry writes a blank inside a code as $20.
-std::string DecodeRegistryCode(const std::string &written)
-{
-    std::string code;
-    for (size_t i = 0; i < written.size(); i++) {
-        if (written.compare(i, 3, "$20") == 0) {
-            code += ' ';
-            i += 2;
-        } else {
-            code += written[i];
-        }
-    }
-    return code;
-}
 
 // Lines "file code" or "file code reason..."; "#" lines and empty lines are
 // comments. A line without a code is reported.
@@ -522,7 +482,7 @@ TEST(RegistryCoverage, EachGapInAFixtureIsReported)
         std::vector<LeftOutCode> leftOut = ParseLeftOutCodes(c.leftOut, &problems);
         Coverage coverage = CheckRegistryCoverage(sections, codes, leftOut);
         problems.insert(problems.end(), coverage.problems.begin(), coverage.problems.end());
-        EXPECT_EQ(Joined(problems), Joined(c.expected)) << c.what;
+        EXPECT_EQ(JoinedLines(problems), JoinedLines(c.expected)) << c.what;
     }
 }
 
@@ -532,7 +492,7 @@ TEST(RegistryCoverage, MalformedListLinesAreReported)
     std::vector<RegistryCode> codes =
         ParseRegistryCodes({"# comment", "", "boxes", "boxes moov extra", "boxes moov"}, &problems);
     std::vector<LeftOutCode> leftOut = ParseLeftOutCodes({"boxes trak", "trak"}, &problems);
-    EXPECT_EQ(Joined(problems),
+    EXPECT_EQ(JoinedLines(problems),
               "registry list line 3: not \"file code\"\n"
               "registry list line 4: not \"file code\"\n"
               "left-out list line 1: trak has no reason\n"
@@ -552,7 +512,7 @@ TEST(RegistryCoverage, CountsDistinctCodesAgainstTheMarks)
     std::vector<LeftOutCode> leftOut = ParseLeftOutCodes(
         {"boxes trak reason", "brands mp42 reason", "sample-entries-qt rpza reason"}, &problems);
     Coverage c = CheckRegistryCoverage({"moov", "ftypisom", "avc1"}, codes, leftOut);
-    EXPECT_EQ(Joined(problems) + Joined(c.problems), "");
+    EXPECT_EQ(JoinedLines(problems) + JoinedLines(c.problems), "");
     EXPECT_EQ(c.boxCodes.size(), 2u);
     EXPECT_EQ(c.boxDescribed.size(), 1u);
     EXPECT_EQ(c.brandCodes.size(), 2u);
@@ -563,11 +523,10 @@ TEST(RegistryCoverage, CountsDistinctCodesAgainstTheMarks)
 
 bool ReadListFile(const char *name, std::vector<std::string> *lines, std::string *path)
 {
-    *path = std::string(KIVRA_SOURCE_DIR) + "/tests/data/" + name;
     std::string text;
-    if (!ReadTestFile(*path, &text))
+    if (!ReadSourceFile(std::string("tests/data/") + name, &text, path))
         return false;
-    *lines = ReadLines(text);
+    *lines = ReadDefinitionLines(text);
     return true;
 }
 
@@ -589,7 +548,7 @@ TEST_F(ShippedAtomDef, DescribesTheRegistryCodesOrNamesThoseLeftOut)
     std::vector<LeftOutCode> leftOut = ParseLeftOutCodes(leftOutLines, &problems);
     Coverage c = CheckRegistryCoverage(SectionNames(lines), codes, leftOut);
     problems.insert(problems.end(), c.problems.begin(), c.problems.end());
-    EXPECT_EQ(Joined(problems), "") << path;
+    EXPECT_EQ(JoinedLines(problems), "") << path;
 
     // The list is the whole registry snapshot, not a part of it.
     EXPECT_EQ(c.boxCodes.size(), 599u) << codesPath;

@@ -20,6 +20,7 @@
 
 #include "defs/definition_line.h"
 #include "platform/heap.h"
+#include "tests/support/atomdef_text.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -30,24 +31,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<std::string> SplitLines(const std::string &text)
-{
-    std::vector<std::string> lines;
-    char *copy = (char *)HeapAllocBlock(text.size() + 1);
-    if (copy == nullptr)
-        return lines;
-    for (size_t i = 0; i < text.size(); i++)
-        copy[i] = text[i];
-    copy[text.size()] = '\0';
-    const char *cursor = copy;
-    while (char *line = ReadDefinitionLine(&cursor)) {
-        lines.push_back(line);
-        HeapFreeBlock(line);
-    }
-    HeapFreeBlock(copy);
-    return lines;
-}
 
 std::vector<std::string> Words(const std::string &text, char separator)
 {
@@ -67,36 +50,12 @@ std::vector<std::string> Words(const std::string &text, char separator)
     return words;
 }
 
-// "url$20" -> "url ".
-std::string DecodeCode(const std::string &written)
-{
-    std::string code;
-    for (size_t i = 0; i < written.size(); i++) {
-        if (written.compare(i, 3, "$20") == 0) {
-            code += ' ';
-            i += 2;
-        } else {
-            code += written[i];
-        }
-    }
-    return code;
-}
-
 std::string EncodeCode(const std::string &code)
 {
     std::string written;
     for (char c : code)
         written += c == ' ' ? std::string("$20") : std::string(1, c);
     return written;
-}
-
-// Each item followed by a new line.
-std::string Joined(const std::vector<std::string> &items)
-{
-    std::string out;
-    for (const std::string &item : items)
-        out += item + "\n";
-    return out;
 }
 
 // The items with the separator between them.
@@ -134,7 +93,7 @@ Facts ParseFacts(const std::vector<std::string> &lines, std::vector<std::string>
         if (lines[i].empty() || lines[i][0] == '#')
             continue;
         std::vector<std::string> w = Words(lines[i], ' ');
-        std::string code = w.size() == 4 ? DecodeCode(w[1]) : "";
+        std::string code = w.size() == 4 ? DecodeRegistryCode(w[1]) : "";
         if (code.size() != 4) {
             problems->push_back("box facts line " + std::to_string(i + 1) +
                                 ": not \"source code kind parents\"");
@@ -144,7 +103,7 @@ Facts ParseFacts(const std::vector<std::string> &lines, std::vector<std::string>
         f.kind = w[2];
         if (w[3] != "-")
             for (const std::string &p : Words(w[3], ';'))
-                f.parents.push_back(DecodeCode(p));
+                f.parents.push_back(DecodeRegistryCode(p));
         if (f.kind == "sample-entry")
             facts.sampleEntries.insert(code);
         facts.byCode[code][w[0]].push_back(f);
@@ -418,10 +377,11 @@ std::vector<std::string> CheckText(const std::string &atomDef, const std::string
                                    const std::string &exceptionsText)
 {
     std::vector<std::string> problems;
-    Facts facts = ParseFacts(SplitLines(factsText), &problems);
-    std::vector<Exception> exceptions = ParseExceptions(SplitLines(exceptionsText), &problems);
+    Facts facts = ParseFacts(ReadDefinitionLines(factsText), &problems);
+    std::vector<Exception> exceptions =
+        ParseExceptions(ReadDefinitionLines(exceptionsText), &problems);
     std::vector<std::string> rest =
-        Unexplained(CompareWithFacts(BoxSections(SplitLines(atomDef)), facts), exceptions);
+        Unexplained(CompareWithFacts(BoxSections(ReadDefinitionLines(atomDef)), facts), exceptions);
     problems.insert(problems.end(), rest.begin(), rest.end());
     return problems;
 }
@@ -529,7 +489,8 @@ TEST(AtomDefStructure, ReportsEachDisagreementAndStaleException)
           "reason\""}},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(Joined(CheckText(c.atomDef, facts, c.exceptions)), Joined(c.expected)) << c.what;
+        EXPECT_EQ(JoinedLines(CheckText(c.atomDef, facts, c.exceptions)), JoinedLines(c.expected))
+            << c.what;
 }
 
 // ---------------------------------------------------------------------------
@@ -570,15 +531,15 @@ std::set<std::string> RegistryBrands(const std::vector<std::string> &lines)
     for (const std::string &line : lines) {
         std::vector<std::string> w = Words(line, ' ');
         if (w.size() == 2 && w[0] == "brands")
-            brands.insert(DecodeCode(w[1]));
+            brands.insert(DecodeRegistryCode(w[1]));
     }
     return brands;
 }
 
 TEST(AtomDefStructure, BrandSectionsFollowTheRegistry)
 {
-    std::set<std::string> registry =
-        RegistryBrands(SplitLines("# comment\nbrands isom\nbrands qt$20$20\nboxes moov\n"));
+    std::set<std::string> registry = RegistryBrands(
+        ReadDefinitionLines("# comment\nbrands isom\nbrands qt$20$20\nboxes moov\n"));
     EXPECT_EQ(Listed(registry, "|"), "isom|qt  ");
     const std::string atomDef =
         "[ftyp] File Type Box\nNot a brand.\n\n"
@@ -587,15 +548,9 @@ TEST(AtomDefStructure, BrandSectionsFollowTheRegistry)
         "[ftypf4v ] Brand f4v\nAdobe.\n\n"
         "[ftypmmp4] Brand mmp4\nMobile.\nNot in the public brand registry.\n\n"
         "[moov] Movie Box\nNot in the public brand registry.\n\n";
-    EXPECT_EQ(Joined(CheckBrandSections(SplitLines(atomDef), registry)),
+    EXPECT_EQ(JoinedLines(CheckBrandSections(ReadDefinitionLines(atomDef), registry)),
               "line 7 [ftypqt  ]: the registry lists this brand\n"
               "line 10 [ftypf4v ]: not a registry brand, and the section does not say so\n");
-}
-
-bool ReadSourceFile(const std::string &relative, std::string *text, std::string *path)
-{
-    *path = std::string(KIVRA_SOURCE_DIR) + "/" + relative;
-    return ReadTestFile(*path, text);
 }
 
 TEST(AtomDefStructure, ShippedFileAgreesWithTheBoxFacts)
@@ -612,7 +567,7 @@ TEST(AtomDefStructure, ShippedFileAgreesWithTheBoxFacts)
 #endif
     ASSERT_TRUE(haveDef && haveFacts && haveExceptions) << path;
     std::vector<std::string> problems;
-    Facts parsed = ParseFacts(SplitLines(facts), &problems);
+    Facts parsed = ParseFacts(ReadDefinitionLines(facts), &problems);
     // The copy holds all four sources, not a part of them.
     for (const char *source : {"mpegff", "gpac", "mp4boxjs", "bento4"}) {
         size_t codes = 0;
@@ -620,8 +575,8 @@ TEST(AtomDefStructure, ShippedFileAgreesWithTheBoxFacts)
             codes += entry.second.count(source);
         EXPECT_GE(codes, 100u) << source;
     }
-    EXPECT_EQ(Joined(CheckText(atomDef, facts, exceptions)), "");
-    EXPECT_EQ(Joined(problems), "");
+    EXPECT_EQ(JoinedLines(CheckText(atomDef, facts, exceptions)), "");
+    EXPECT_EQ(JoinedLines(problems), "");
 }
 
 TEST(AtomDefStructure, ShippedBrandSectionsFollowTheRegistry)
@@ -634,9 +589,9 @@ TEST(AtomDefStructure, ShippedBrandSectionsFollowTheRegistry)
         GTEST_SKIP() << "source tree not reachable from here: " << path;
 #endif
     ASSERT_TRUE(haveDef && haveCodes) << path;
-    std::set<std::string> registry = RegistryBrands(SplitLines(codes));
+    std::set<std::string> registry = RegistryBrands(ReadDefinitionLines(codes));
     EXPECT_EQ(registry.size(), 280u);
-    EXPECT_EQ(Joined(CheckBrandSections(SplitLines(atomDef), registry)), "");
+    EXPECT_EQ(JoinedLines(CheckBrandSections(ReadDefinitionLines(atomDef), registry)), "");
 }
 
 }  // namespace
