@@ -118,8 +118,10 @@ void CheckFragments(const Checking *checking, FileReferences *references)
                 }
                 SamplePlacement placement = {};
                 uint64_t at = start;
+                // Past 2^64 a run stays there (saturated), never wrapping back
+                // into the file.
                 int wrapped = start == UINT64_MAX;
-                if (run.recordSize == 0 && !wrapped) {
+                if (run.recordSize == 0) {
                     // Every sample of the default size: counted, not walked.
                     PlaceEqualSamples(checking, &placement, start, run.sampleCount, defaultSize);
                     track->samples += run.sampleCount;
@@ -129,10 +131,10 @@ void CheckFragments(const Checking *checking, FileReferences *references)
                     if (placement.lastWholeEnd > track->lastWholeEnd)
                         track->lastWholeEnd = placement.lastWholeEnd;
                     uint64_t total = (uint64_t)run.sampleCount * defaultSize;
-                    wrapped = total > UINT64_MAX - start;
+                    wrapped = wrapped || total > UINT64_MAX - start;
                     at = wrapped ? UINT64_MAX : start + total;
                 }
-                for (uint64_t i = 0; run.recordSize != 0 && i < run.available && !wrapped; i++) {
+                for (uint64_t i = 0; run.recordSize != 0 && i < run.available; i++) {
                     uint64_t size =
                         run.sizeAt >= 0 ? TrackRunValue(&run, i, run.sizeAt) : defaultSize;
                     track->samples++;
@@ -143,8 +145,8 @@ void CheckFragments(const Checking *checking, FileReferences *references)
                         track->lastWholeEnd = at + size;
                     }
                     placement.placed++;
-                    wrapped = at + size < at;
-                    at += size;
+                    wrapped = wrapped || at + size < at;
+                    at = at + size < at ? UINT64_MAX : at + size;
                 }
                 uint64_t end = at;
                 int inside = !wrapped && next != 0 && start >= next->payloadOffset &&

@@ -107,7 +107,9 @@ void CheckTrack(const Checking *checking, const TrackRecord *track, uint32_t num
                     ? (stsz.header[0] != 0 ? stsz.header[0] : FlatTableValue(&stsz, sample, 0))
                     : CompactSampleSize(&stz2, sample);
                 PlaceSample(checking, &placement, at, size);
-                at += size;
+                // Past 2^64 the chunk stays there, never wrapping back into
+                // the file.
+                at = at + size < at ? UINT64_MAX : at + size;
                 sample++;
             }
         }

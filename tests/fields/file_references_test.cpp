@@ -75,12 +75,14 @@ struct MovieTables {
     Bytes stss = Join({U32(1), U32(1)});
 };
 
-Bytes Movie(const MovieTables &tables, uint32_t firstChunk, uint32_t secondChunk)
+// With 64-bit chunk offsets (co64) when wide is set.
+Bytes Movie(const MovieTables &tables, uint64_t firstChunk, uint64_t secondChunk, bool wide = false)
 {
+    Bytes chunks = wide ? Full("co64", Join({U32(2), U64(firstChunk), U64(secondChunk)}))
+                        : Full("stco", Join({U32(2), U32(firstChunk), U32(secondChunk)}));
     Bytes stbl = Atom("stbl",
                       Join({Full("stts", tables.stts), Full("stsc", tables.stsc),
-                            Full("stsz", tables.stsz), Full("stss", tables.stss),
-                            Full("stco", Join({U32(2), U32(firstChunk), U32(secondChunk)}))}));
+                            Full("stsz", tables.stsz), Full("stss", tables.stss), chunks}));
     Bytes tkhd = Full("tkhd", Join({U32(0), U32(0), U32(7), Zeros(68)}));
     return Atom("moov", Atom("trak", Join({tkhd, Atom("mdia", Atom("minf", stbl))})));
 }
@@ -193,6 +195,40 @@ TEST(FileReferences, FragmentFindingsAreCountedAfterTwenty)
     EXPECT_EQ(findings[20].text, "9 more mfhd sequence numbers do not increase");
     for (const Finding &f : findings)
         EXPECT_EQ(f.reason, "sequence-not-increasing");
+}
+
+// co64 offsets near 2^64: the sample's end wraps around, which is past the
+// end of the file, never a read or an overflow.
+TEST(FileReferences, OffsetsNearTwoToTheSixtyFourAreNotWrappedIntoTheFile)
+{
+    Bytes ftyp = Atom("ftyp", Code("isom"));
+    Bytes file =
+        Join({ftyp, Movie(MovieTables(), 0xFFFFFFFFFFFFFFFEull, 0xFFFFFFFFFFFFFFFFull, true),
+              Atom("mdat", Zeros(15))});
+    std::string report = Describe(Check(file));
+    EXPECT_NE(report.find("track 7: 3 of 3 samples lie past the end of the file; none is whole "
+                          "[samples-past-end]"),
+              std::string::npos)
+        << report;
+    // A fragment whose base data offset is 4 bytes short of 2^64.
+    Bytes tfhd = Full("tfhd", Join({U32(1), U64(0xFFFFFFFFFFFFFFFCull)}));
+    tfhd[11] = 0x01;  // flags: base-data-offset
+    Bytes trun = Full("trun", Join({U32(2), U32(4), U32(5)}));
+    trun[10] = 0x02;  // flags: sample-size
+    Bytes fragments =
+        Join({Atom("ftyp", Code("iso6")),
+              Atom("moof", Join({Full("mfhd", U32(1)), Atom("traf", Join({tfhd, trun}))})),
+              Atom("mdat", Zeros(9))});
+    report = Describe(Check(fragments));
+    EXPECT_NE(report.find("track 1 (fragments): 2 of 2 samples lie past the end of the file; "
+                          "none is whole"),
+              std::string::npos)
+        << report;
+    // The same movie with co64 offsets that are right checks clean.
+    size_t moovSize = Movie(MovieTables(), 0, 0, true).size();
+    uint64_t media = ftyp.size() + moovSize + 8;
+    file = Join({ftyp, Movie(MovieTables(), media, media + 9, true), Atom("mdat", Zeros(15))});
+    EXPECT_EQ(Describe(Check(file)), "");
 }
 
 TEST(FileReferences, MovieAfterMediaDataIsANote)
