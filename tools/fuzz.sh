@@ -12,7 +12,7 @@ set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds="${1:-60}"
 dir="$here/build/fuzz"
-all="atom_walk description_lookup definition_index line_reader binedit divider command_line"
+all="atom_walk description_lookup definition_index line_reader binedit divider command_line fields"
 harnesses="${FUZZ_HARNESSES:-$all}"
 if [ ! -f "$dir/CMakeCache.txt" ]; then
   (cd "$here" && cmake --preset fuzz >/dev/null)
@@ -28,6 +28,8 @@ for h in $harnesses; do
     # Each atom costs a tree item and a lookup: short files keep it quick,
     # and the hostile-file tests cover the large ones.
     atom_walk) maxlen=256 ;;
+    # Whole small files: a moov with its tables, or a few fragments.
+    fields) maxlen=4096 ;;
     # Room for lines longer than the index copies.
     description_lookup|definition_index) maxlen=2048 ;;
     *) maxlen=1024 ;;

@@ -18,7 +18,7 @@ want="cmake ninja-build g++ make pkg-config googletest libgtest-dev libbenchmark
       valgrind python3 unzip
       gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
       gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
-      libheif-examples libavif-bin atomicparsley libimage-exiftool-perl"
+      libheif-examples libavif-bin atomicparsley libimage-exiftool-perl nodejs npm"
 i386=yes
 sh "$here/tools/win32-host.sh" i386 || i386=no
 for p in $want; do
@@ -36,6 +36,9 @@ if [ -n "$need" ]; then
   apt-get $lock update -q >&2
   apt-get $lock install -y -q --no-install-recommends $need >&2
 fi
+
+# mp4box.js, the peer of the box fields' differential test.
+sh "$here/tools/install-mp4box.sh" || echo "setup: mp4box.js not installed" >&2
 
 [ $i386 = yes ] && exit 0
 

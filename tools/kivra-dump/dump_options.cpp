@@ -14,6 +14,8 @@ static const DumpFlagOption flagOptions[] = {
     {"--json", &DumpOptions::json},
     {"--window", &DumpOptions::window},
     {"--no-defs", &DumpOptions::noDefinitions},
+    {"--fields", &DumpOptions::fields},
+    {"--fields=all", &DumpOptions::fieldsAll},
 };
 
 static DumpCommand Refuse(DumpUsageError *error, const char *message, const char *argument)
@@ -59,6 +61,8 @@ DumpCommand ParseDumpOptions(int argc, char **argv, DumpOptions *options, DumpUs
         if (!known)
             return Refuse(error, "unknown option ", argument);
     }
+    if (options->fieldsAll)
+        options->fields = 1;
     // The report alone is still the report.
     if (options->quiet)
         options->check = 1;

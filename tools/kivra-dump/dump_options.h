@@ -7,6 +7,8 @@ struct DumpOptions {
     int json;
     int window;  // the window's tree: size field 1 stops, 4 GiB and more refused
     int noDefinitions;
+    int fields;                  // --fields: each box's fields under it
+    int fieldsAll;               // --fields=all: every entry of every table
     const char *definitionPath;  // --defs FILE; NULL: atom.def beside kivra-dump
     // The files, in the order given: argv's own entries, gathered at its start.
     char **files;

@@ -29,11 +29,18 @@ void InitDumpTree(DumpTree *tree, const DumpOptions *options, DumpOutput *out, c
     tree->windowShows[0] = 1;
     InitStopReport(&tree->report, path, options->json);
     InitJsonNesting(&tree->nesting);
+    // The fields' problems and the file's references join the report when
+    // the fields are asked for: --check alone reports the walk as before.
+    InitDumpFields(&tree->fields, options->fields && !options->quiet,
+                   options->fieldsAll ? FIELD_TABLE_ALL : FIELD_TABLE_DEFAULT,
+                   options->check && options->fields, options->json, out, &tree->nesting,
+                   &tree->report);
 }
 
 void FreeDumpTree(DumpTree *tree)
 {
     FreeStopReport(&tree->report);
+    FreeDumpFields(&tree->fields);
 }
 
 void ShowDumpBytes(DumpTree *tree, const unsigned char *base, uint64_t size)
@@ -55,6 +62,9 @@ void ShowDumpBytes(DumpTree *tree, const unsigned char *base, uint64_t size)
     WalkAtomsWith(&tree->sink,
                   tree->options->window ? ATOM_WALK_32BIT_SIZES : ATOM_WALK_64BIT_SIZES, (void *)1,
                   base, size, 0, size);
+    // The fields of the last atom and the references, while the bytes are
+    // still there.
+    FinishDumpFields(&tree->fields, base, size);
 }
 
 // Notes the first atom of a range that the window's tree leaves out: one

@@ -1,6 +1,7 @@
 #pragma once
 #include "atoms/atom_tree.h"
 #include "atoms/atom_walk.h"
+#include "tools/kivra-dump/dump_fields.h"
 #include "tools/kivra-dump/dump_options.h"
 #include "tools/kivra-dump/json_tree.h"
 #include "tools/kivra-dump/output_writer.h"
@@ -37,12 +38,13 @@ struct DumpTree {
     // depth d, at a 64-bit header before them.
     unsigned char windowShows[DUMP_TREE_LEVELS];
     unsigned char windowStopped[DUMP_TREE_LEVELS];
+    DumpFields fields;
 };
 
 // Makes tree ready for one file, with the text or JSON printers as options
 // say.
 void InitDumpTree(DumpTree *tree, const DumpOptions *options, DumpOutput *out, const char *path);
-// Frees the report.
+// Frees the report and the fields' reference tables.
 void FreeDumpTree(DumpTree *tree);
 
 // Shows the size bytes at base: the file's item, then the walk under it,

@@ -9,7 +9,9 @@ enum JsonListState {
     JSON_DESCRIPTIONS_EMPTY,
     JSON_DESCRIPTIONS,
     JSON_CHILDREN_EMPTY,
-    JSON_CHILDREN
+    JSON_CHILDREN,
+    // The descriptions are closed and the fields written; no child yet.
+    JSON_FIELDS
 };
 
 static const uint32_t jsonLevels = sizeof(((JsonNesting *)0)->state);
@@ -26,6 +28,8 @@ static void CloseJsonLevels(DumpOutput *out, JsonNesting *nesting, uint32_t leve
         nesting->open--;
         if (nesting->state[nesting->open] <= JSON_DESCRIPTIONS)
             OutputText(out, "],\"children\":[]}");
+        else if (nesting->state[nesting->open] == JSON_FIELDS)
+            OutputText(out, ",\"children\":[]}");
         else
             OutputText(out, "]}");
     }
@@ -39,6 +43,9 @@ static void StartJsonElement(DumpOutput *out, JsonNesting *nesting, uint32_t lev
     unsigned char *state = &nesting->state[level];
     if (wantChildren && *state <= JSON_DESCRIPTIONS) {
         OutputText(out, "],\"children\":[");
+        *state = JSON_CHILDREN_EMPTY;
+    } else if (wantChildren && *state == JSON_FIELDS) {
+        OutputText(out, ",\"children\":[");
         *state = JSON_CHILDREN_EMPTY;
     }
     if (*state == JSON_DESCRIPTIONS || *state == JSON_CHILDREN)
@@ -107,6 +114,16 @@ static void OutputJsonDescription(DumpOutput *out, JsonNesting *nesting, uint32_
     OutputJsonString(out, text, strlen(text));
 }
 
+int BeginJsonFields(DumpOutput *out, JsonNesting *nesting, uint32_t depth)
+{
+    // Only the atom open last, before any child of it.
+    if (depth == 0 || depth + 1 != nesting->open || nesting->state[depth] > JSON_DESCRIPTIONS)
+        return 0;
+    OutputText(out, "],\"fields\":");
+    nesting->state[depth] = JSON_FIELDS;
+    return 1;
+}
+
 void EndJsonFile(DumpOutput *out, JsonNesting *nesting, const StopReport *report, const char *error)
 {
     CloseJsonLevels(out, nesting, 0);
@@ -127,6 +144,10 @@ void EndJsonFile(DumpOutput *out, JsonNesting *nesting, const StopReport *report
 static int PrintJsonItem(void *context, void *parentItem, const AtomWalkAtom *atom, void **item)
 {
     DumpTree *tree = (DumpTree *)context;
+    // The fields of the atom before, after its description lines.
+    if (DumpFieldsWanted(&tree->fields))
+        TakeAtomFields(&tree->fields, (uint32_t)(uintptr_t)parentItem, tree->base, atom->offset,
+                       atom->offset + atom->headerSize, atom->payloadSize);
     if (!tree->options->quiet)
         OutputJsonAtom(tree->out, &tree->nesting, (uint32_t)(uintptr_t)parentItem, atom);
     *item = TakeDumpItem(tree, parentItem, atom);

@@ -20,6 +20,10 @@ struct JsonNesting {
 void InitJsonNesting(JsonNesting *nesting);
 // Opens the file's object: its path, size and list of top-level atoms.
 void BeginJsonFile(DumpOutput *out, JsonNesting *nesting, const char *path, uint64_t size);
+// Closes the description list of the atom at level depth, the one opened
+// last, and writes the key of its fields, whose object comes next. 0 (and
+// nothing written) when that atom is not the one open.
+int BeginJsonFields(DumpOutput *out, JsonNesting *nesting, uint32_t depth);
 // Closes every open item and the file's object, with its report and, when
 // error is not NULL, why the file could not be shown whole.
 void EndJsonFile(DumpOutput *out, JsonNesting *nesting, const StopReport *report,

@@ -200,8 +200,11 @@ static void AppendStringToReport(StopReport *report, const char *text)
     AppendToReport(report, text, strlen(text));
 }
 
+// The longest sentence a report line keeps.
+static const size_t reportSentenceLimit = 1000;
+
 // One entry of the report: its offset, severity and reason, and the
-// sentence that says what happened.
+// sentence that says what happened (at most reportSentenceLimit bytes).
 static void AddEntryToReport(StopReport *report, uint64_t offset, const char *reason, int note,
                              const char *sentence, size_t length)
 {
@@ -213,7 +216,7 @@ static void AddEntryToReport(StopReport *report, uint64_t offset, const char *re
     char head[96];
     if (report->json) {
         // A small output of its own, so the JSON string escape is shared.
-        char escaped[6 * 320 + 2];
+        char escaped[6 * reportSentenceLimit + 2];
         DumpOutput string = {escaped, 0, sizeof escaped, 0};
         OutputJsonString(&string, sentence, length);
         snprintf(head, sizeof head,
@@ -241,6 +244,15 @@ void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWa
     size_t length = DescribeStop(sentence, sizeof sentence, base, stop, inMediaData);
     AddEntryToReport(report, stop->offset, StopReasonName(stop->reason),
                      StopIsNote(stop, inMediaData), sentence, length);
+}
+
+void AddLineToReport(StopReport *report, uint64_t offset, int note, const char *reason,
+                     const char *sentence)
+{
+    size_t length = strlen(sentence);
+    if (length > reportSentenceLimit)
+        length = reportSentenceLimit;
+    AddEntryToReport(report, offset, reason, note, sentence, length);
 }
 
 void AddWindowNoteToReport(StopReport *report, uint64_t offset, const char *sentence)

@@ -35,6 +35,11 @@ int StopIsNote(const AtomWalkStop *stop, int inMediaData);
 size_t DescribeStop(char *text, size_t capacity, const unsigned char *base,
                     const AtomWalkStop *stop, int inMediaData);
 
+// One line of the report: a problem, or a note when note is not 0, at
+// offset, with its sentence and reason keyword.
+void AddLineToReport(StopReport *report, uint64_t offset, int note, const char *reason,
+                     const char *sentence);
+
 void AddStopToReport(StopReport *report, const unsigned char *base, const AtomWalkStop *stop,
                      int inMediaData);
 
