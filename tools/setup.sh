@@ -18,12 +18,16 @@ want="cmake ninja-build g++ make pkg-config googletest libgtest-dev libbenchmark
       valgrind python3 unzip
       gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
       gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
-      libheif-examples libavif-bin atomicparsley libimage-exiftool-perl nodejs npm"
+      libheif-examples libavif-bin atomicparsley libimage-exiftool-perl"
 i386=yes
 sh "$here/tools/win32-host.sh" i386 || i386=no
 for p in $want; do
   dpkg -s "$p" >/dev/null 2>&1 || need="$need $p"
 done
+# node and npm for mp4box.js: the host's own where it has them (a nodejs
+# package that bundles npm, as NodeSource's does, conflicts with Debian's npm).
+command -v node >/dev/null 2>&1 || need="$need nodejs"
+command -v npm >/dev/null 2>&1 || need="$need npm"
 
 if [ -n "$need" ]; then
   echo "setup: installing$need" >&2
