@@ -20,6 +20,21 @@ AtomFileLoad LoadAtomFileIntoTree(const AtomTree *tree, const FileReadService *f
     // The previous file goes as soon as the new one is known to open.
     tree->deleteAllItems(tree->context);
 
+    unsigned char *buffer = 0;
+    uint32_t bytesRead = 0;
+    const AtomFileLoad read = ReadOpenedAtomFile(files, file, &buffer, &bytesRead);
+    if (read != ATOM_FILE_LOADED && read != ATOM_FILE_SHORT_READ)
+        return read;
+    if (!ShowAtomFileBuffer(tree, path, buffer, bytesRead, 1)) {
+        HeapFreeBlock(buffer);
+        return ATOM_FILE_NO_MEMORY;
+    }
+    return read;
+}
+
+AtomFileLoad ReadOpenedAtomFile(const FileReadService *files, void *file, unsigned char **buffer,
+                                uint32_t *bytesRead)
+{
     uint64_t size = 0;
     if (!files->querySize(files->context, file, &size)) {
         files->close(files->context, file);
@@ -30,23 +45,18 @@ AtomFileLoad LoadAtomFileIntoTree(const AtomTree *tree, const FileReadService *f
         files->close(files->context, file);
         return ATOM_FILE_TOO_LARGE;
     }
-    uint32_t fileSize = (uint32_t)size;
-    unsigned char *buffer = (unsigned char *)HeapAllocBlock(fileSize);
-    if (buffer == 0) {
+    const uint32_t fileSize = (uint32_t)size;
+    *buffer = (unsigned char *)HeapAllocBlock(fileSize);
+    if (*buffer == 0) {
         files->close(files->context, file);
         return ATOM_FILE_NO_MEMORY;
     }
-    uint32_t bytesRead = files->read(files->context, file, buffer, fileSize);
+    *bytesRead = files->read(files->context, file, *buffer, fileSize);
     files->close(files->context, file);
     // Only the bytes that were read are shown and walked.
-    if (bytesRead > fileSize)
-        bytesRead = fileSize;
-
-    if (!ShowAtomFileBuffer(tree, path, buffer, bytesRead, 1)) {
-        HeapFreeBlock(buffer);
-        return ATOM_FILE_NO_MEMORY;
-    }
-    return bytesRead == fileSize ? ATOM_FILE_LOADED : ATOM_FILE_SHORT_READ;
+    if (*bytesRead > fileSize)
+        *bytesRead = fileSize;
+    return *bytesRead == fileSize ? ATOM_FILE_LOADED : ATOM_FILE_SHORT_READ;
 }
 
 int ShowAtomFileBuffer(const AtomTree *tree, const char *path, unsigned char *buffer, uint32_t size,

@@ -18,6 +18,14 @@ enum AtomFileLoad {
 AtomFileLoad LoadAtomFileIntoTree(const AtomTree *tree, const FileReadService *files,
                                   const char *path);
 
+// The reading step of a load, for a file already opened through files:
+// reads it whole into a new heap block *buffer (the caller frees it) and
+// closes it. *bytesRead bytes were read. Returns ATOM_FILE_LOADED or
+// ATOM_FILE_SHORT_READ with the block, or why there is none (size unknown,
+// 4 GiB or more, no memory).
+AtomFileLoad ReadOpenedAtomFile(const FileReadService *files, void *file, unsigned char **buffer,
+                                uint32_t *bytesRead);
+
 // Frees record (NULL: nothing) and, when it owns it, the file buffer.
 void FreeAtomNodeRecord(AtomNodeRecord *record);
 

@@ -11,6 +11,7 @@
 #include "atoms/atom_walk.h"
 #include "fuzz_support.h"
 #include "tests/support/reference_atom_walk.h"
+#include "tests/support/reference_checked_atom.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -85,13 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FinishFieldJsonPrinter(&json);
         FUZZ_CHECK(balance[0] == 0 && balance[1] == 0);
 
-        CheckedAtom checked;
-        memcpy(checked.type, atom.type.data(), 4);
-        checked.offset = atom.offset;
-        checked.sizeField = atom.sizeField;
-        checked.payloadOffset = atom.offset + 8;
-        checked.payloadSize = atom.payloadSize;
-        checked.depth = atom.depth;
+        const CheckedAtom checked = CheckedAtomFromReference(atom);
         AddCheckedAtom(&references, &checked);
         chain += atom.type;
     }

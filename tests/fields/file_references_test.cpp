@@ -8,6 +8,7 @@
 #include "tests/fields/field_bytes.h"
 #include "tests/fields/real_files.h"
 #include "tests/support/reference_atom_walk.h"
+#include "tests/support/reference_checked_atom.h"
 
 #include <gtest/gtest.h>
 
@@ -36,13 +37,7 @@ std::vector<Finding> Check(const Bytes &bytes)
     FileReferences references;
     InitFileReferences(&references);
     for (const ReferenceAtom &atom : reading.atoms) {
-        CheckedAtom checked;
-        memcpy(checked.type, atom.type.data(), 4);
-        checked.offset = atom.offset;
-        checked.sizeField = atom.sizeField;
-        checked.payloadOffset = atom.offset + 8;
-        checked.payloadSize = atom.payloadSize;
-        checked.depth = atom.depth;
+        const CheckedAtom checked = CheckedAtomFromReference(atom);
         AddCheckedAtom(&references, &checked);
     }
     std::vector<Finding> findings;

@@ -62,25 +62,7 @@ static AtomFileLoad ReadWholeFile(const char *path, unsigned char **buffer, uint
     void *file = files->open(files->context, path);
     if (file == 0)
         return ATOM_FILE_NOT_OPENED;
-    uint64_t size = 0;
-    if (!files->querySize(files->context, file, &size)) {
-        files->close(files->context, file);
-        return ATOM_FILE_SIZE_UNKNOWN;
-    }
-    if (size > 0xFFFFFFFFu) {
-        files->close(files->context, file);
-        return ATOM_FILE_TOO_LARGE;
-    }
-    *buffer = (unsigned char *)HeapAllocBlock((uint32_t)size);
-    if (*buffer == 0 && size != 0) {
-        files->close(files->context, file);
-        return ATOM_FILE_NO_MEMORY;
-    }
-    *bytesRead = files->read(files->context, file, *buffer, (uint32_t)size);
-    files->close(files->context, file);
-    if (*bytesRead > size)
-        *bytesRead = (uint32_t)size;
-    return *bytesRead == size ? ATOM_FILE_LOADED : ATOM_FILE_SHORT_READ;
+    return ReadOpenedAtomFile(files, file, buffer, bytesRead);
 }
 
 // How a file failed to show beyond what loading reports: too large for the
