@@ -1,6 +1,7 @@
 // kivra-dump --fields end to end on files written by ffmpeg: the field
 // lines under their atoms, tables cut to five entries or whole, the JSON
-// fields objects, and the report of a cut copy with --fields --quiet.
+// fields objects, the report of a cut copy, and the layout problems that
+// join the report when the fields are decoded.
 
 #ifdef KIVRA_DUMP
 
@@ -126,15 +127,48 @@ TEST_F(KivraDumpFields, ReportOfACutCopyCountsTheSurvivingSamples)
                               "ends at 0x"),
               std::string::npos)
         << report.out;
-    // --check alone reports the walk only, as before.
-    DumpRun walk = Dump("--no-defs --check --quiet", cut);
-    EXPECT_EQ(walk.out.find("[samples-past-end]"), std::string::npos) << walk.out;
-    EXPECT_NE(walk.out.find("[cut-short]"), std::string::npos) << walk.out;
+    // --check alone checks the references too: the same report.
+    DumpRun checked = Dump("--no-defs --check --quiet", cut);
+    EXPECT_EQ(checked.status, 3);
+    EXPECT_EQ(checked.out, report.out);
+    EXPECT_EQ(Count(checked.out, "[samples-past-end]"), 2u) << checked.out;
+    EXPECT_NE(checked.out.find("[cut-short]"), std::string::npos) << checked.out;
+    // The complete file's references hold.
+    DumpRun whole = Dump("--no-defs --check --quiet", faststart);
+    EXPECT_EQ(whole.status, 0) << whole.out;
     // The JSON report carries the same entries.
     DumpRun json = Shell(std::string("'") + KIVRA_DUMP + "' --json --fields --quiet '" + cut +
                          "' | python3 -c \"import json,sys; print(sorted(set(e['reason'] for e in "
                          "json.load(sys.stdin)[0]['report'])))\"");
     EXPECT_EQ(json.out, "['cut-short', 'samples-past-end']\n");
+}
+
+// A box too short for what it declares: with the fields decoded, a
+// field-layout line in the report; --check alone checks the references only
+// and finds nothing here.
+TEST(KivraDumpFieldLayout, ReportedWhenTheFieldsAreDecoded)
+{
+    WrittenFiles files;
+    ASSERT_FALSE(files.dir().empty());
+    static const unsigned char bytes[] = {
+        0, 0, 0, 20, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm', 0, 0, 0, 0, 'i', 's', 'o', 'm',
+        // stco: 9 entries declared, 1 there.
+        0, 0, 0, 20, 's', 't', 'c', 'o', 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 100};
+    std::string path = files.dir() + "/layout.mp4";
+    FILE *f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(bytes, 1, sizeof bytes, f);
+    fclose(f);
+    const std::string line = "0x00000028: problem: 'stco' at 0x00000014: stco declares 9 "
+                             "entries of 4 bytes; the payload holds 1 of them [field-layout]\n";
+    for (const char *arguments : {"--no-defs --fields --check", "--no-defs --fields --quiet"}) {
+        DumpRun run = Dump(arguments, path);
+        EXPECT_EQ(run.status, 3) << arguments;
+        EXPECT_NE(run.out.find(path + ": " + line), std::string::npos) << arguments << run.out;
+    }
+    DumpRun walk = Dump("--no-defs --check --quiet", path);
+    EXPECT_EQ(walk.status, 0);
+    EXPECT_EQ(walk.out, path + ": clean\n");
 }
 
 }  // namespace

@@ -116,7 +116,8 @@ big-64bit.mp4
     trak (+0x140000074:92[0x5C])
       tkhd (+0x14000007C:84[0x54])
 big-64bit.mp4: 0x00000000: note: the file is 4 GiB or larger: kivra's window shows no tree of it [window-stops-short]
-big-64bit.mp4: 0 problems, 1 note
+big-64bit.mp4: 0x140000000: note: 'moov' follows the 'mdat' at 0x00000010: a player reading over a network must fetch the end of the file first [moov-after-mdat]
+big-64bit.mp4: 0 problems, 2 notes
 END
   check_json "5 GiB" big-64bit.mp4 <<'END'
 big-64bit.mp4
@@ -142,7 +143,8 @@ small-64bit.mp4
     trak (+0x000000B4:92[0x5C])
       tkhd (+0x000000BC:84[0x54])
 small-64bit.mp4: 0x00000010: note: kivra's window does not follow the 64-bit size of 'mdat' (size field 1): it shows neither this atom nor the atoms after it in the file [window-stops-short]
-small-64bit.mp4: 0 problems, 1 note
+small-64bit.mp4: 0x00000040: note: 'moov' follows the 'mdat' at 0x00000010: a player reading over a network must fetch the end of the file first [moov-after-mdat]
+small-64bit.mp4: 0 problems, 2 notes
 END
 check_json "small file" small-64bit.mp4 <<'END'
 small-64bit.mp4

@@ -71,6 +71,8 @@ void WriteFragment(AtomWriter &w, uint32_t sequence)
 {
     w.Open("moof");
     w.Leaf("mfhd", 8);
+    // The sequence numbers count up from 1, as a muxer writes them.
+    PutBigEndian32(w.bytes, w.bytes.size() - 4, sequence);
     for (int track = 0; track < 2; track++) {
         w.Open("traf");
         w.Leaf("tfhd", 28);

@@ -4,11 +4,12 @@
 #include <stdio.h>
 #include <string.h>
 
-void InitDumpFields(DumpFields *fields, int show, uint64_t tableLimit, int check, int json,
-                    DumpOutput *out, JsonNesting *nesting, StopReport *report)
+void InitDumpFields(DumpFields *fields, int show, uint64_t tableLimit, int check, int checkLayout,
+                    int json, DumpOutput *out, JsonNesting *nesting, StopReport *report)
 {
     fields->show = show;
     fields->check = check;
+    fields->checkLayout = checkLayout;
     fields->json = json;
     fields->tableLimit = tableLimit;
     fields->out = out;
@@ -78,7 +79,7 @@ static void RelayProblem(void *context, uint64_t offset, const char *text)
     ProblemRelay *relay = (ProblemRelay *)context;
     if (relay->printer != 0)
         relay->printer->problem(relay->printer->context, offset, text);
-    if (relay->fields->check) {
+    if (relay->fields->checkLayout) {
         char sentence[320];
         const FieldBox *box = relay->box;
         snprintf(sentence, sizeof sentence, "'%.4s' at 0x%08llX: %s", (const char *)box->type,
@@ -96,6 +97,9 @@ static void PrintPendingFields(DumpFields *fields)
     // The JSON fields member opens only for a box that has fields; the text
     // printer writes nothing until the decoder sends something.
     if (fields->show && fields->json && !HasBoxFields(box))
+        return;
+    // Only the references are checked: the boxes need no decoding.
+    if (!fields->show && !fields->checkLayout)
         return;
     ProblemRelay relay;
     relay.fields = fields;

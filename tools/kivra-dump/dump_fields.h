@@ -13,8 +13,9 @@
 #include <stdint.h>
 
 struct DumpFields {
-    int show;   // --fields: print them
-    int check;  // --check: problems and references to the report
+    int show;         // --fields: print them
+    int check;        // --check: the file's references to the report
+    int checkLayout;  // --fields --check: the boxes' layout problems too
     int json;
     uint64_t tableLimit;  // entries per table (--fields=all: every one)
     DumpOutput *out;
@@ -30,8 +31,8 @@ struct DumpFields {
     FileReferences references;
 };
 
-void InitDumpFields(DumpFields *fields, int show, uint64_t tableLimit, int check, int json,
-                    DumpOutput *out, JsonNesting *nesting, StopReport *report);
+void InitDumpFields(DumpFields *fields, int show, uint64_t tableLimit, int check, int checkLayout,
+                    int json, DumpOutput *out, JsonNesting *nesting, StopReport *report);
 void FreeDumpFields(DumpFields *fields);
 
 // Whether any of this is wanted: otherwise the hooks below need not run.

@@ -29,10 +29,10 @@ void InitDumpTree(DumpTree *tree, const DumpOptions *options, DumpOutput *out, c
     tree->windowShows[0] = 1;
     InitStopReport(&tree->report, path, options->json);
     InitJsonNesting(&tree->nesting);
-    // The fields' problems and the file's references join the report when
-    // the fields are asked for: --check alone reports the walk as before.
+    // --check adds the file's references to the walk's report; the boxes'
+    // layout problems join it when the fields are decoded too.
     InitDumpFields(&tree->fields, options->fields && !options->quiet,
-                   options->fieldsAll ? FIELD_TABLE_ALL : FIELD_TABLE_DEFAULT,
+                   options->fieldsAll ? FIELD_TABLE_ALL : FIELD_TABLE_DEFAULT, options->check,
                    options->check && options->fields, options->json, out, &tree->nesting,
                    &tree->report);
 }

@@ -1,6 +1,7 @@
 // kivra-dump: prints the atom tree that kivra shows for each file named, one
 // line per tree item in tree order, indented by two spaces per level, or
-// the same tree as JSON; with --check, where and why the walk stopped.
+// the same tree as JSON; with --check, where and why the walk stopped and
+// where the file's own references do not hold.
 
 #include "atoms/atom_file.h"
 #include "atoms/atom_walk.h"
@@ -33,7 +34,9 @@ static const char help[] =
     "               beside kivra-dump (or, installed, in ../share/kivra/)\n"
     "  --no-defs    show no descriptions\n"
     "  --check      after each tree, report every place where the walk stopped\n"
-    "               taking bytes as atoms, and where kivra's window shows less;\n"
+    "               taking bytes as atoms, where kivra's window shows less, and\n"
+    "               where the file's own references (sample tables, fragments,\n"
+    "               segment index, items) point at bytes that are not there;\n"
     "               exit code 3 when a problem was found\n"
     "  --quiet      print the report alone, without the tree (implies --check)\n"
     "  --json       print the tree and its report as JSON, one array of files\n"
@@ -42,8 +45,7 @@ static const char help[] =
     "               are refused; without it, the file as it is\n"
     "  --fields     under each atom, the fields its box holds (tables: their\n"
     "               first 5 entries); with --check or --quiet, the report also\n"
-    "               checks the fields and the file's own references (sample\n"
-    "               tables, fragments, segment index, items)\n"
+    "               names each box too short or inconsistent for its layout\n"
     "  --fields=all the same with every entry of every table\n"
     "  --version    print the version and exit\n"
     "  --help       print this help and exit\n"
