@@ -43,6 +43,11 @@ void DecodePixi(const FieldBox *, FieldReader *, uint64_t, const FieldSink *);
 void DecodeColr(const FieldBox *, FieldReader *, uint64_t, const FieldSink *);
 void DecodeIref(const FieldBox *, FieldReader *, uint64_t, const FieldSink *);
 
+// Sends the boxes in reader's bytes, the children of parent, as a table of
+// that name: each box's code, offset and size, then its fields when known.
+void SendChildBoxes(const FieldBox *parent, FieldReader *reader, uint64_t limit,
+                    const FieldSink *sink, const char *table);
+
 // Helpers the families share.
 // Reads a value of width bytes or sends the problem; 0 when short.
 int ReadOrComplain(FieldReader *reader, const FieldSink *sink, const char *name, unsigned width,

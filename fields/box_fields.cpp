@@ -404,12 +404,13 @@ void DecodePlainText(const FieldBox *, FieldReader *reader, uint64_t, const Fiel
 }
 
 // Boxes inside a full box's payload are not atoms of the tree (their first
-// bytes are version and flags), so a meta box lists its own: each with its
-// fields when they are known, containers with theirs in turn.
-static const char containerCodes[] = "iprpipcodinf";
+// bytes are version and flags), so a meta box lists its own, and a sample
+// entry its protection scheme's: each with its fields when they are known,
+// containers with theirs in turn.
+static const char containerCodes[] = "iprpipcodinfschi";
 
 static void DecodeChildBoxes(const FieldBox *parent, FieldReader *reader, uint64_t limit,
-                             const FieldSink *sink, unsigned depth)
+                             const FieldSink *sink, const char *table, unsigned depth)
 {
     // The enclosing types, with parent's own at the end, for the children.
     unsigned char parents[4 * 8];
@@ -418,7 +419,7 @@ static void DecodeChildBoxes(const FieldBox *parent, FieldReader *reader, uint64
         memcpy(parents, parent->parentTypes + 4 * (parent->parentCount - parentCount),
                4 * parentCount);
     memcpy(parents + 4 * parentCount, parent->type, 4);
-    sink->beginTable(sink->context, "boxes");
+    sink->beginTable(sink->context, table);
     uint64_t shown = 0, leftOut = 0;
     while (FieldBytesLeft(reader) >= 8) {
         const unsigned char *header = reader->bytes + reader->pos;
@@ -429,7 +430,8 @@ static void DecodeChildBoxes(const FieldBox *parent, FieldReader *reader, uint64
                         (unsigned long long)FieldBytesLeft(reader));
             break;
         }
-        // Every box of the meta itself; the properties of an image up to limit.
+        // Every box of the parent itself; those of its containers (the
+        // properties of an image) up to limit.
         if (depth > 0 && shown >= limit) {
             leftOut++;
             reader->pos += size;
@@ -456,7 +458,7 @@ static void DecodeChildBoxes(const FieldBox *parent, FieldReader *reader, uint64
             FieldReader inner =
                 MakeFieldReader(child.payload, child.payloadSize, child.payloadOffset);
             // dinf holds dref, a full box with a count: its codes suffice.
-            DecodeChildBoxes(&child, &inner, limit, sink, depth + 1);
+            DecodeChildBoxes(&child, &inner, limit, sink, "boxes", depth + 1);
         }
         sink->endEntry(sink->context);
         shown++;
@@ -472,6 +474,12 @@ void DecodeMeta(const FieldBox *box, FieldReader *reader, uint64_t limit, const 
     if (box->payloadSize >= 8 && ReadFieldBytes(box->payload, 4) == 0) {
         uint32_t version, flags;
         ReadFullBoxHeader(reader, sink, &version, &flags);
-        DecodeChildBoxes(box, reader, limit, sink, 0);
+        DecodeChildBoxes(box, reader, limit, sink, "boxes", 0);
     }
+}
+
+void SendChildBoxes(const FieldBox *parent, FieldReader *reader, uint64_t limit,
+                    const FieldSink *sink, const char *table)
+{
+    DecodeChildBoxes(parent, reader, limit, sink, table, 0);
 }

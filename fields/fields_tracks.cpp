@@ -108,7 +108,34 @@ static void SendChildCodes(const FieldSink *sink, const unsigned char *bytes, ui
     sink->text(sink->context, "boxes", codes, used);
 }
 
-static void SendSampleEntry(const unsigned char *entry, uint64_t size, const FieldSink *sink)
+// The boxes of a protected entry's scheme (sinf: frma, schm, schi with
+// tenc), which no walk reaches inside the stsd, as the table "sinf".
+static void SendProtectionScheme(const unsigned char *bytes, uint64_t size, uint64_t offset,
+                                 uint64_t limit, const FieldSink *sink)
+{
+    for (uint64_t at = 0; size - at >= 8;) {
+        uint64_t childSize = ReadFieldBytes(bytes + at, 4);
+        if (childSize < 8 || childSize > size - at)
+            return;
+        if (memcmp(bytes + at + 4, "sinf", 4) == 0) {
+            FieldBox sinf;
+            memcpy(sinf.type, "sinf", 4);
+            sinf.payload = bytes + at + 8;
+            sinf.payloadSize = childSize - 8;
+            sinf.payloadOffset = offset + at + 8;
+            sinf.parentTypes = 0;
+            sinf.parentCount = 0;
+            FieldReader reader =
+                MakeFieldReader(sinf.payload, sinf.payloadSize, sinf.payloadOffset);
+            SendChildBoxes(&sinf, &reader, limit, sink, "sinf");
+            return;
+        }
+        at += childSize;
+    }
+}
+
+static void SendSampleEntry(const unsigned char *entry, uint64_t size, uint64_t offset,
+                            uint64_t limit, const FieldSink *sink)
 {
     sink->text(sink->context, "format", (const char *)entry + 4, 4);
     if (size >= 16)
@@ -130,8 +157,11 @@ static void SendSampleEntry(const unsigned char *entry, uint64_t size, const Fie
         sink->number(sink->context, "samplerate", ReadFieldBytes(entry + 32, 4), FIELD_FIXED_16_16);
         childrenAt = soundVersion == 1 ? 52 : soundVersion == 2 ? 72 : 36;
     }
-    if (childrenAt != 0 && childrenAt <= size)
+    if (childrenAt != 0 && childrenAt <= size) {
         SendChildCodes(sink, entry + childrenAt, size - childrenAt);
+        SendProtectionScheme(entry + childrenAt, size - childrenAt, offset + childrenAt, limit,
+                             sink);
+    }
 }
 
 void DecodeStsd(const FieldBox *, FieldReader *reader, uint64_t limit, const FieldSink *sink)
@@ -151,7 +181,7 @@ void DecodeStsd(const FieldBox *, FieldReader *reader, uint64_t limit, const Fie
         sink->beginEntry(sink->context);
         sink->number(sink->context, "offset", reader->offset + reader->pos, FIELD_UNSIGNED);
         sink->number(sink->context, "size", size, FIELD_UNSIGNED);
-        SendSampleEntry(entry, size, sink);
+        SendSampleEntry(entry, size, reader->offset + reader->pos, limit, sink);
         sink->endEntry(sink->context);
         reader->pos += size;
         index++;

@@ -41,6 +41,14 @@ inline Bytes Text(const char *text)
 {
     return Bytes(text, text + strlen(text));
 }
+// A box: its size, its type, the payload.
+inline Bytes Box(const char *type, const Bytes &payload)
+{
+    Bytes out = BigEndian(8 + payload.size(), 4);
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+}
 // 16 bytes first, first + 1, ...
 inline Bytes Uuid(unsigned first)
 {

@@ -315,6 +315,43 @@ TEST(FieldsDecode, EveryTruncationIsBoundedAndSaysWhereItEnds)
               "! 0x18 the payload ends in duration: 4 bytes needed, 2 left\n");
 }
 
+// A protected sample entry: its scheme's boxes, which no walk reaches inside
+// the stsd, listed under the entry with their fields. A child whose size
+// does not fit ends the list with a problem; every prefix stays bounded.
+TEST(FieldsDecode, ProtectedSampleEntryListsItsScheme)
+{
+    const Bytes tenc = Join({U32(0), U8(0), U8(0), U8(1), U8(8), Uuid(0)});
+    const Bytes sinf = Box(
+        "sinf",
+        Join({Box("frma", Code("avc1")), Box("schm", Join({U32(0), Code("cenc"), U32(0x10000)})),
+              Box("schi", Box("tenc", tenc))}));
+    // A visual entry: 78 bytes after its header, then its boxes.
+    const Bytes fixed = Join({Zeros(6), U16(1), Zeros(16), U16(64), U16(48), Zeros(14), U8(0),
+                              Zeros(31), U16(24), U16(0xFFFF)});
+    const Bytes entry = Box("encv", Join({fixed, sinf}));
+    const Bytes stsd = Join({U32(0), U32(1), entry});
+    EXPECT_EQ(Decode("stsd", stsd, FIELD_TABLE_DEFAULT, "stbl"),
+              "version=0\nflags=0x0\nentry_count=1\nentries[\n{\noffset=16\nsize=166\n"
+              "format=encv\ndata_reference_index=1\nwidth=64\nheight=48\ncompressorname=\n"
+              "depth=24\nboxes=sinf\nsinf[\n{\nbox=frma\noffset=110\nsize=12\n"
+              "data_format=avc1\n}\n{\nbox=schm\noffset=122\nsize=20\nversion=0\nflags=0x0\n"
+              "scheme_type=cenc\nscheme_version=0x10000\n}\n{\nbox=schi\noffset=142\nsize=40\n"
+              "boxes[\n{\nbox=tenc\noffset=150\nsize=32\nversion=0\nflags=0x0\n"
+              "default_isProtected=1\ndefault_Per_Sample_IV_Size=8\n"
+              "default_KID=00010203-0405-0607-0809-0a0b0c0d0e0f\n}\n]\n}\n]\n}\n]\n");
+    // schi claims more than the sinf holds.
+    Bytes broken = stsd;
+    const size_t schiSize = 8 + 8 + fixed.size() + 8 + 12 + 20;
+    ASSERT_EQ(std::string(broken.begin() + schiSize + 4, broken.begin() + schiSize + 8), "schi");
+    broken[schiSize + 3] = 41;
+    std::string got = Decode("stsd", broken, FIELD_TABLE_DEFAULT, "stbl");
+    EXPECT_NE(got.find("! 0x8E box size 41 does not fit the 40 bytes left\n"), std::string::npos)
+        << got;
+    EXPECT_EQ(got.find("box=tenc"), std::string::npos) << got;
+    for (size_t length = 0; length < stsd.size(); length++)
+        Decode("stsd", Bytes(stsd.begin(), stsd.begin() + length), FIELD_TABLE_ALL, "stbl");
+}
+
 // The table views the reference checks read agree with what is printed.
 TEST(FieldsDecode, TableViewsReadTheSameEntries)
 {

@@ -145,6 +145,56 @@ TEST_F(FieldsOnRealFiles, FragmentedMovieShowsItsFragments)
     EXPECT_TRUE(Has(fields, "moof/traf/trun", "samples[\n{\n"));
 }
 
+// ffmpeg's common encryption: the sample entries' protection schemes (no
+// walk reaches inside the stsd), in a movie and in a fragmented one, and the
+// auxiliary information of the movie's samples.
+TEST_F(FieldsOnRealFiles, EncryptedMoviesShowTheirProtection)
+{
+    const std::string encryption = " -encryption_scheme cenc-aes-ctr -encryption_key "
+                                   "00112233445566778899aabbccddeeff -encryption_kid "
+                                   "112233445566778899aabbccddeeff00";
+    const struct {
+        const char *name;
+        const char *arguments;
+        const char *tables;  // where saiz, saio and senc stand (ffmpeg writes none in fragments)
+    } made[] = {
+        {"encrypted.mp4", "-c:v libx264 -preset ultrafast -c:a aac", "moov/trak/mdia/minf/stbl/"},
+        {"encrypted-fragments.mp4",
+         "-c:v libx264 -preset ultrafast -c:a aac -g 5 -movflags frag_keyframe+empty_moov", 0},
+    };
+    const std::string scheme = "box=frma\noffset=";
+    for (const auto &m : made) {
+        std::string path = files.Ffmpeg(m.name, m.arguments + encryption);
+        ASSERT_FALSE(path.empty()) << m.name;
+        int problems = 0;
+        auto fields = DecodeEveryAtom(path, &problems);
+        EXPECT_EQ(problems, 0) << m.name;
+        const std::string stsd = fields["moov/trak/mdia/minf/stbl/stsd"];
+        for (const char *format : {"avc1", "mp4a"}) {
+            EXPECT_NE(stsd.find(std::string("size=12\ndata_format=") + format + "\n"),
+                      std::string::npos)
+                << m.name << "\n"
+                << stsd;
+        }
+        EXPECT_NE(stsd.find("format=encv\n"), std::string::npos) << m.name;
+        EXPECT_NE(stsd.find("format=enca\n"), std::string::npos) << m.name;
+        EXPECT_NE(stsd.find(scheme), std::string::npos) << m.name;
+        EXPECT_NE(stsd.find("scheme_type=cenc\n"), std::string::npos) << m.name;
+        EXPECT_NE(stsd.find("box=tenc\n"), std::string::npos) << m.name;
+        EXPECT_NE(stsd.find("default_isProtected=1\ndefault_Per_Sample_IV_Size=8\n"
+                            "default_KID=11223344-5566-7788-99aa-bbccddeeff00\n"),
+                  std::string::npos)
+            << m.name << "\n"
+            << stsd;
+        if (m.tables == 0)
+            continue;
+        const std::string tables = m.tables;
+        EXPECT_TRUE(Has(fields, tables + "saiz", "sample_count=")) << m.name;
+        EXPECT_TRUE(Has(fields, tables + "saio", "entry_count=1\n")) << m.name;
+        EXPECT_TRUE(Has(fields, tables + "senc", "sample_count=")) << m.name;
+    }
+}
+
 TEST_F(FieldsOnRealFiles, TaggedSoundShowsItsTextItems)
 {
     std::string path =

@@ -505,6 +505,16 @@ TEST_F(ReferencesOnRealFiles, CompleteFilesHaveNoReferenceProblem)
         {"movie.mov", "-c:v libx264 -preset ultrafast -c:a aac", true},
         {"phone.3gp", "-c:v libx264 -preset ultrafast -c:a aac -ar 16000 -ac 1", true},
         {"tagged.m4a", "-vn -c:a aac -metadata title=Kivra", true},
+        {"encrypted.mp4",
+         "-c:v libx264 -preset ultrafast -c:a aac -encryption_scheme cenc-aes-ctr "
+         "-encryption_key 00112233445566778899aabbccddeeff "
+         "-encryption_kid 112233445566778899aabbccddeeff00",
+         true},
+        {"encrypted-fragments.mp4",
+         "-c:v libx264 -preset ultrafast -c:a aac -g 5 -movflags frag_keyframe+empty_moov "
+         "-encryption_scheme cenc-aes-ctr -encryption_key 00112233445566778899aabbccddeeff "
+         "-encryption_kid 112233445566778899aabbccddeeff00",
+         false},
     };
     for (const auto &m : made) {
         std::string path = files.Ffmpeg(m.name, m.arguments);

@@ -25,6 +25,11 @@ def same(value):
     return value
 
 
+def hex_id(value):
+    # A key ID as a UUID, "11223344-5566-...", against mp4box's plain hex.
+    return value.replace('-', '')
+
+
 # Per box type: (kivra field, mp4box property, kivra value -> mp4box's form).
 SCALARS = {
     'ftyp': [('major_brand', 'major_brand', same), ('minor_version', 'minor_version', same),
@@ -71,6 +76,12 @@ SCALARS = {
     'pixi': [('num_channels', 'num_channels', same)],
     'schm': [('scheme_type', 'scheme_type', same), ('scheme_version', 'scheme_version', same)],
     'frma': [('data_format', 'data_format', same)],
+    'tenc': [('default_isProtected', 'default_isProtected', same),
+             ('default_Per_Sample_IV_Size', 'default_Per_Sample_IV_Size', same),
+             ('default_KID', 'default_KID', hex_id)],
+    'saiz': [('default_sample_info_size', 'default_sample_info_size', same),
+             ('sample_count', 'sample_count', same)],
+    'saio': [('entry_count', 'entry_count', same)],
     'colr': [('colour_type', 'colour_type', same),
              ('colour_primaries', 'colour_primaries', same),
              ('transfer_characteristics', 'transfer_characteristics', same),
@@ -109,6 +120,8 @@ TABLES = {
              ('references', 'reference_type', 'references', 'reference_type'),
              ('references', 'subsegment_duration', 'references', 'subsegment_duration')],
     'pixi': [('channels', 'bits_per_channel', 'bits_per_channels', None)],
+    'saiz': [('entries', 'sample_info_size', 'sample_info_size', None)],
+    'saio': [('entries', 'offset', 'offset', None)],
     'iloc': [('items', 'item_ID', 'items', 'item_ID'),
              ('items', 'construction_method', 'items', 'construction_method'),
              ('items', 'data_reference_index', 'items', 'data_reference_index'),
@@ -124,7 +137,8 @@ SAMPLE_ENTRY = [('format', 'type', same), ('data_reference_index', 'data_referen
 
 def kivra_boxes(dump, path):
     """(type, offset) -> fields of every atom, every box listed in a meta's
-    fields and every sample entry of an stsd."""
+    fields or a sample entry's protection scheme, and every sample entry of
+    an stsd."""
     out = subprocess.run([dump, '--json', '--no-defs', '--fields=all', path],
                          capture_output=True, check=False)
     files = json.loads(out.stdout.decode('latin-1'))
@@ -138,6 +152,7 @@ def kivra_boxes(dump, path):
             if atom['type'] == 'stsd':
                 for entry in fields.get('entries', []):
                     entries[entry['offset']] = entry
+                    listed(entry.get('sinf', []))
             listed(fields.get('boxes', []))
             walk(atom['children'])
 

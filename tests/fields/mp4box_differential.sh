@@ -24,6 +24,9 @@ make dash.mp4 $av $x264 -g 5 -movflags frag_keyframe+empty_moov+default_base_moo
 make movie.mov $av $x264
 make phone.3gp $av $x264 -ar 16000 -ac 1
 make tagged.m4a -f lavfi -i sine=frequency=440:duration=1 -c:a aac -metadata title=Kivra
+cenc="-encryption_scheme cenc-aes-ctr -encryption_key 00112233445566778899aabbccddeeff -encryption_kid 112233445566778899aabbccddeeff00"
+make encrypted.mp4 $av $x264 $cenc
+make encrypted-fragments.mp4 $av $x264 -g 5 -movflags frag_keyframe+empty_moov $cenc
 make frame.png -f lavfi -i testsrc=size=64x48:rate=1:duration=1 -frames:v 1
 files="$dir/*.mp4 $dir/*.mov $dir/*.3gp $dir/*.m4a"
 if command -v heif-enc >/dev/null && heif-enc -o "$dir/image.heic" "$dir/frame.png" >/dev/null 2>&1; then
