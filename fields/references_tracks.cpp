@@ -37,21 +37,22 @@ void CheckTrack(const Checking *checking, const TrackRecord *track, uint32_t num
     const uint64_t samples = hasStsz ? stsz.header[1] : stz2.sampleCount;
     const char *sizesName = hasStsz ? "stsz" : "stz2";
 
-    FlatTable stts, ctts, stsc, chunks, stss;
-    if (OpenKeptTable(checking, &track->stts, "stts", &stts)) {
-        uint64_t count = SumColumn(&stts, 0);
-        if (count != samples && stts.available == stts.count)
-            Report(checking, track->stts.offset - 8, 0, "sample-counts",
-                   "%s: stts counts %llu samples, %s %llu", what, (unsigned long long)count,
-                   sizesName, (unsigned long long)samples);
+    // stts and ctts count the samples in their first column.
+    const struct {
+        const KeptBox *box;
+        const char *type;
+    } counting[] = {{&track->stts, "stts"}, {&track->ctts, "ctts"}};
+    for (const auto &counted : counting) {
+        FlatTable table;
+        if (!OpenKeptTable(checking, counted.box, counted.type, &table))
+            continue;
+        uint64_t count = SumColumn(&table, 0);
+        if (count != samples && table.available == table.count)
+            Report(checking, counted.box->offset - 8, 0, "sample-counts",
+                   "%s: %s counts %llu samples, %s %llu", what, counted.type,
+                   (unsigned long long)count, sizesName, (unsigned long long)samples);
     }
-    if (OpenKeptTable(checking, &track->ctts, "ctts", &ctts)) {
-        uint64_t count = SumColumn(&ctts, 0);
-        if (count != samples && ctts.available == ctts.count)
-            Report(checking, track->ctts.offset - 8, 0, "sample-counts",
-                   "%s: ctts counts %llu samples, %s %llu", what, (unsigned long long)count,
-                   sizesName, (unsigned long long)samples);
-    }
+    FlatTable stsc, chunks, stss;
     if (OpenKeptTable(checking, &track->stss, "stss", &stss)) {
         for (uint64_t i = 0; i < stss.available; i++) {
             uint64_t number = FlatTableValue(&stss, i, 0);

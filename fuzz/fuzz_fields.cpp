@@ -65,13 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::string chain;
     for (const ReferenceAtom &atom : reading.atoms) {
         chain.resize(4 * (atom.depth - 1));
-        FieldBox box;
-        memcpy(box.type, atom.type.data(), 4);
-        box.payload = data + atom.offset + 8;
-        box.payloadSize = atom.payloadSize;
-        box.payloadOffset = atom.offset + 8;
-        box.parentTypes = (const unsigned char *)chain.data();
-        box.parentCount = atom.depth - 1;
+        FieldBox box = FieldBoxFromReference(data, atom, chain);
 
         size_t written = 0;
         FieldTextPrinter text;

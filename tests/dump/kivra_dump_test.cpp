@@ -5,6 +5,7 @@
 #include "tests/support/atom_fixtures.h"
 #include "tests/support/edge_fixtures.h"
 #include "tests/support/reference_atom_walk.h"
+#include "tests/support/shell_commands.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,6 @@
 #include <stdlib.h>
 #include <string.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -28,55 +27,19 @@ struct RunResult {
     std::string err;
 };
 
-std::string Quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    return q + "'";
-}
-
-class TempDirectory {
-public:
-    TempDirectory()
-    {
-        char pattern[] = "/tmp/kivra-dump-test-XXXXXX";
-        path_ = mkdtemp(pattern) ? pattern : "";
-    }
-    ~TempDirectory()
-    {
-        if (!path_.empty())
-            (void)system(("rm -rf " + Quote(path_)).c_str());
-    }
-    const std::string &path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 RunResult RunCommand(const std::string &command, const std::string &errPath)
 {
     RunResult run;
-    FILE *pipe = popen((command + " 2>" + Quote(errPath)).c_str(), "r");
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        run.out.append(chunk, got);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = CommandOutput(command + " 2>" + ShellQuote(errPath), &run.status);
     run.err = ReadTestFile(errPath);
     return run;
 }
 
 RunResult Dump(const TempDirectory &dir, const std::vector<std::string> &args)
 {
-    std::string command = Quote(KIVRA_DUMP);
+    std::string command = ShellQuote(KIVRA_DUMP);
     for (const std::string &a : args)
-        command += " " + Quote(a);
+        command += " " + ShellQuote(a);
     return RunCommand(command, dir.path() + "/stderr.txt");
 }
 
@@ -98,10 +61,7 @@ std::string ReferenceDump(const std::string &path, bool window = false)
 
 void WriteFile(const std::string &path, const std::string &bytes)
 {
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
+    ASSERT_TRUE(WriteTestFile(path, bytes.data(), bytes.size())) << path;
 }
 
 std::string AsString(const Bytes &bytes)
@@ -241,20 +201,20 @@ std::string ReferenceJsonSummary(const std::string &path)
 // kivra-dump --json on the given arguments, through json_summary.py.
 RunResult JsonSummary(const TempDirectory &dir, const std::vector<std::string> &args)
 {
-    std::string command = Quote(KIVRA_DUMP) + " --json";
+    std::string command = ShellQuote(KIVRA_DUMP) + " --json";
     for (const std::string &a : args)
-        command += " " + Quote(a);
-    command += " 2>" + Quote(dir.path() + "/dump-stderr.txt") + " | python3 " +
-        Quote(std::string(KIVRA_SOURCE_DIR) + "/tests/dump/json_summary.py");
+        command += " " + ShellQuote(a);
+    command += " 2>" + ShellQuote(dir.path() + "/dump-stderr.txt") + " | python3 " +
+        ShellQuote(std::string(KIVRA_SOURCE_DIR) + "/tests/dump/json_summary.py");
     return RunCommand(command, dir.path() + "/json-stderr.txt");
 }
 
 // The output parses as JSON (python3 -m json.tool).
 bool ParsesAsJson(const TempDirectory &dir, const std::vector<std::string> &args)
 {
-    std::string command = Quote(KIVRA_DUMP) + " --json";
+    std::string command = ShellQuote(KIVRA_DUMP) + " --json";
     for (const std::string &a : args)
-        command += " " + Quote(a);
+        command += " " + ShellQuote(a);
     command += " 2>/dev/null | python3 -m json.tool >/dev/null";
     return RunCommand(command, dir.path() + "/json-tool-stderr.txt").status == 0;
 }
@@ -285,7 +245,7 @@ const char *const videoAndSound =
 
 class KivraDumpOnFfmpegFiles : public ::testing::Test {
 protected:
-    TempDirectory dir;
+    TempDirectory dir{"kivra-dump-test"};
     void SetUp() override
     {
         ASSERT_FALSE(dir.path().empty());
@@ -298,7 +258,8 @@ protected:
         std::string inputs = strstr(f.arguments, "-vn")
             ? "-f lavfi -i sine=frequency=440:duration=1"
             : videoAndSound;
-        std::string command = "ffmpeg -v error -y " + inputs + " " + f.arguments + " " + Quote(out);
+        std::string command =
+            "ffmpeg -v error -y " + inputs + " " + f.arguments + " " + ShellQuote(out);
         EXPECT_EQ(system(command.c_str()), 0) << command;
         return out;
     }
@@ -359,9 +320,9 @@ TEST_F(KivraDumpOnFfmpegFiles, TreesMatchAnIndependentReadingOfTheBytes)
         // A section named by type and brand: only this file's ftyp gets it,
         // as the first child of the ftyp item.
         std::string defs = dir.path() + "/brand.def";
-        FILE *d = fopen(defs.c_str(), "wb");
-        fprintf(d, "%s] this brand\nbrand body\n\n[ftypnone]\nnot shown\n", f.brandSection);
-        fclose(d);
+        WriteFile(defs,
+                  std::string(f.brandSection) +
+                      "] this brand\nbrand body\n\n[ftypnone]\nnot shown\n");
         RunResult described = Dump(dir, {"--defs", defs, path});
         EXPECT_EQ(described.status, 0) << f.name;
         size_t ftyp = described.out.find("\n  ftyp (+0x00000000:");
@@ -486,7 +447,7 @@ TEST_F(KivraDumpOnFfmpegFiles, CheckFindsNoProblemInWholeFilesAndTheCutInCutCopi
 
 class KivraDumpCommandLine : public ::testing::Test {
 protected:
-    TempDirectory dir;
+    TempDirectory dir{"kivra-dump-test"};
     std::string sample = std::string(KIVRA_SOURCE_DIR) + "/samples/sample.mp4";
 };
 
@@ -527,12 +488,10 @@ TEST_F(KivraDumpCommandLine, ReadsAtomDefBesideItselfByDefault)
     std::string besideTool = std::string(KIVRA_DUMP);
     besideTool = besideTool.substr(0, besideTool.rfind('/')) + "/atom.def";
     // Run from elsewhere: the current directory's atom.def is not consulted.
-    FILE *decoy = fopen((dir.path() + "/atom.def").c_str(), "wb");
-    fputs("[moov] decoy\ndecoy\n", decoy);
-    fclose(decoy);
-    std::string inDir = "cd " + Quote(dir.path()) + " && ";
+    WriteFile(dir.path() + "/atom.def", "[moov] decoy\ndecoy\n");
+    std::string inDir = "cd " + ShellQuote(dir.path()) + " && ";
     RunResult byDefault =
-        RunCommand(inDir + Quote(KIVRA_DUMP) + " " + Quote(sample), dir.path() + "/e");
+        RunCommand(inDir + ShellQuote(KIVRA_DUMP) + " " + ShellQuote(sample), dir.path() + "/e");
     RunResult explicitDefs = Dump(dir, {"--defs", besideTool, sample});
     RunResult none = Dump(dir, {"--no-defs", sample});
     EXPECT_EQ(byDefault.status, 0);
@@ -541,8 +500,8 @@ TEST_F(KivraDumpCommandLine, ReadsAtomDefBesideItselfByDefault)
     EXPECT_NE(byDefault.out, none.out);
     EXPECT_EQ(none.out, ReferenceDump(sample));
     // The root line is the path exactly as given.
-    RunResult relative = RunCommand("cd " + Quote(KIVRA_SOURCE_DIR) + " && " + Quote(KIVRA_DUMP) +
-                                        " --no-defs ./samples//sample.mp4",
+    RunResult relative = RunCommand("cd " + ShellQuote(KIVRA_SOURCE_DIR) + " && " +
+                                        ShellQuote(KIVRA_DUMP) + " --no-defs ./samples//sample.mp4",
                                     dir.path() + "/e");
     EXPECT_EQ(relative.out.substr(0, relative.out.find('\n')), "./samples//sample.mp4");
 }
@@ -552,9 +511,7 @@ TEST_F(KivraDumpCommandLine, CutShortFileShowsWhatSurvived)
     std::string whole = ReadTestFile(sample);
     ASSERT_GT(whole.size(), 1000u);
     std::string cut = dir.path() + "/cut.mp4";
-    FILE *f = fopen(cut.c_str(), "wb");
-    fwrite(whole.data(), 1, 1000, f);
-    fclose(f);
+    WriteFile(cut, whole.substr(0, 1000));
     RunResult run = Dump(dir, {"--no-defs", cut});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, ReferenceDump(cut));
@@ -691,7 +648,7 @@ std::string Substitute(const char *text, const std::string &path)
 
 class KivraDumpCheck : public ::testing::Test {
 protected:
-    TempDirectory dir;
+    TempDirectory dir{"kivra-dump-test"};
     std::string sample = std::string(KIVRA_SOURCE_DIR) + "/samples/sample.mp4";
 };
 

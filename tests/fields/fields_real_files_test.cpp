@@ -7,6 +7,7 @@
 #include "tests/fields/field_trace.h"
 #include "tests/fields/real_files.h"
 #include "tests/support/reference_atom_walk.h"
+#include "tests/support/reference_checked_atom.h"
 
 #include <gtest/gtest.h>
 
@@ -41,13 +42,7 @@ std::map<std::string, std::string> DecodeEveryAtom(const std::string &path, int 
             key += (key.empty() ? "" : "/") + type;
         FieldTrace trace;
         FieldSink sink = MakeTraceSink(&trace);
-        FieldBox box;
-        memcpy(box.type, atom.type.data(), 4);
-        box.payload = bytes + atom.offset + 8;
-        box.payloadSize = atom.payloadSize;
-        box.payloadOffset = atom.offset + 8;
-        box.parentTypes = (const unsigned char *)parents.data();
-        box.parentCount = (uint32_t)chain.size() - 1;
+        FieldBox box = FieldBoxFromReference(bytes, atom, parents);
         if (DecodeBoxFields(&box, FIELD_TABLE_DEFAULT, &sink))
             fields[key] += trace.lines + "--\n";
         *problems += trace.problems;
@@ -70,17 +65,9 @@ std::string ProbePackets(const std::string &path, const char *stream)
 {
     std::string command = std::string("ffprobe -v error -select_streams ") + stream +
         ":0 -count_packets -show_entries stream=nb_read_packets -of csv=p=0 '" + path + "'";
-    FILE *pipe = popen(command.c_str(), "r");
-    char line[64] = "";
-    if (pipe == 0)
-        return "";
-    if (fgets(line, sizeof line, pipe) == 0)
-        line[0] = '\0';
-    pclose(pipe);
-    std::string count(line);
-    while (!count.empty() && (count.back() == '\n' || count.back() == '\r'))
-        count.pop_back();
-    return count;
+    // Its first line.
+    std::string out = CommandOutput(command);
+    return out.substr(0, out.find_first_of("\r\n"));
 }
 
 class FieldsOnRealFiles : public ::testing::Test {

@@ -351,14 +351,7 @@ std::string ProbePacketCounts(const std::string &path)
     std::string command = "ffprobe -v quiet -count_packets -show_entries stream=nb_read_packets "
                           "-of csv=p=0 '" +
         path + "'";
-    FILE *pipe = popen(command.c_str(), "r");
-    std::string out;
-    char chunk[256];
-    size_t got;
-    while (pipe != 0 && (got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        out.append(chunk, got);
-    if (pipe != 0)
-        pclose(pipe);
+    std::string out = CommandOutput(command);
     // A stream of which no packet was read says N/A.
     for (size_t at; (at = out.find("N/A")) != std::string::npos;)
         out.replace(at, 3, "0");
@@ -372,14 +365,7 @@ std::string DumpedSurvivors(const std::string &path)
 {
     std::string command =
         std::string("'") + KIVRA_DUMP + "' --no-defs --check --quiet '" + path + "'";
-    FILE *pipe = popen(command.c_str(), "r");
-    std::string out;
-    char chunk[4096];
-    size_t got;
-    while (pipe != 0 && (got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        out.append(chunk, got);
-    if (pipe != 0)
-        pclose(pipe);
+    std::string out = CommandOutput(command);
     std::string lines;
     const std::string prefix = ": problem: ";
     for (size_t at = 0, end; at < out.size(); at = end + 1) {
@@ -446,10 +432,7 @@ void CheckCutCopies(const std::string &path, bool probe)
         // through: the samples that start before the cut, per stream.
         if (probe && cuts % 3 == 0) {
             std::string cutPath = path + ".cut";
-            FILE *f = fopen(cutPath.c_str(), "wb");
-            ASSERT_NE(f, nullptr);
-            fwrite(cut.data(), 1, cut.size(), f);
-            fclose(f);
+            ASSERT_TRUE(WriteTestFile(cutPath, cut.data(), cut.size()));
             std::string expectedCounts;
             for (const TrackSamples &track : tracks) {
                 size_t started = 0;

@@ -11,7 +11,6 @@
 
 #include <stdio.h>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
@@ -23,13 +22,7 @@ struct DumpRun {
 DumpRun Shell(const std::string &command)
 {
     DumpRun run;
-    FILE *pipe = popen(command.c_str(), "r");
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        run.out.append(chunk, got);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = CommandOutput(command, &run.status);
     return run;
 }
 
@@ -117,10 +110,7 @@ TEST_F(KivraDumpFields, ReportOfACutCopyCountsTheSurvivingSamples)
 {
     std::string bytes = ReadTestFile(faststart);
     std::string cut = files.dir() + "/cut.mp4";
-    FILE *f = fopen(cut.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(bytes.data(), 1, bytes.size() - 2000, f);
-    fclose(f);
+    ASSERT_TRUE(WriteTestFile(cut, bytes.data(), bytes.size() - 2000));
     DumpRun report = Dump("--no-defs --fields --quiet", cut);
     EXPECT_EQ(report.status, 3);
     EXPECT_NE(report.out.find(" samples lie past the end of the file; the last whole sample "
@@ -155,10 +145,7 @@ TEST(KivraDumpFieldLayout, ReportedWhenTheFieldsAreDecoded)
         // stco: 9 entries declared, 1 there.
         0, 0, 0, 20, 's', 't', 'c', 'o', 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 100};
     std::string path = files.dir() + "/layout.mp4";
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(bytes, 1, sizeof bytes, f);
-    fclose(f);
+    ASSERT_TRUE(WriteTestFile(path, bytes, sizeof bytes));
     const std::string line = "0x00000028: problem: 'stco' at 0x00000014: stco declares 9 "
                              "entries of 4 bytes; the payload holds 1 of them [field-layout]\n";
     for (const char *arguments : {"--no-defs --fields --check", "--no-defs --fields --quiet"}) {

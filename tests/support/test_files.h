@@ -1,5 +1,5 @@
 #pragma once
-// Whole files read by the tests and benchmarks.
+// Whole files read and written by the tests and benchmarks.
 
 #include <stdio.h>
 #include <string>
@@ -32,4 +32,14 @@ inline std::vector<unsigned char> ReadTestFileBytes(const std::string &path)
 {
     std::string text = ReadTestFile(path);
     return std::vector<unsigned char>(text.begin(), text.end());
+}
+
+// Writes size bytes as the whole file at path; false when that fails.
+inline bool WriteTestFile(const std::string &path, const void *bytes, size_t size)
+{
+    FILE *file = fopen(path.c_str(), "wb");
+    if (file == NULL)
+        return false;
+    bool ok = fwrite(bytes, 1, size, file) == size;
+    return fclose(file) == 0 && ok;
 }

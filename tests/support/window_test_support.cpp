@@ -1,4 +1,5 @@
 #include "tests/support/window_test_support.h"
+#include "tests/support/test_files.h"
 
 #include "controls/binedit/binedit_window.h"
 #include "controls/divider/divider_window.h"
@@ -48,11 +49,7 @@ std::string TempFilePath(const char *name)
 
 bool WriteFileBytes(const std::string &path, const std::vector<unsigned char> &bytes)
 {
-    FILE *file = fopen(path.c_str(), "wb");
-    if (file == NULL)
-        return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return fclose(file) == 0 && ok;
+    return WriteTestFile(path, bytes.data(), bytes.size());
 }
 
 HGLOBAL MakeDrop(const std::vector<std::string> &paths)

@@ -128,45 +128,32 @@ static void PrintPendingFields(DumpFields *fields)
         FinishFieldJsonPrinter(&json);
 }
 
-static uint64_t ReadSizeField(const unsigned char *header, uint64_t payloadOffset, uint64_t offset)
-{
-    uint64_t size = ((uint64_t)header[0] << 24) | ((uint64_t)header[1] << 16) |
-        ((uint64_t)header[2] << 8) | (uint64_t)header[3];
-    // A 64-bit size follows the type where the payload starts 16 bytes in.
-    if (size == 1 && payloadOffset - offset >= 16) {
-        size = 0;
-        for (int i = 8; i < 16; i++)
-            size = (size << 8) | (uint64_t)header[i];
-    }
-    return size;
-}
-
-void TakeAtomFields(DumpFields *fields, uint32_t level, const unsigned char *base, uint64_t offset,
-                    uint64_t payloadOffset, uint64_t payloadSize)
+void TakeAtomFields(DumpFields *fields, const unsigned char *base, const AtomWalkAtom *atom)
 {
     PrintPendingFields(fields);
+    const uint32_t level = atom->depth;
     if (level == 0 || level > ATOM_WALK_DEPTH_LIMIT + 1)
         return;
-    const unsigned char *header = base + offset;
-    memcpy(fields->types + 4 * level, header + 4, 4);
+    const uint64_t payloadOffset = atom->offset + atom->headerSize;
+    memcpy(fields->types + 4 * level, atom->header + 4, 4);
     FieldBox *box = &fields->pendingBox;
-    memcpy(box->type, header + 4, 4);
+    memcpy(box->type, atom->header + 4, 4);
     box->payload = base + payloadOffset;
-    box->payloadSize = payloadSize;
+    box->payloadSize = atom->payloadSize;
     box->payloadOffset = payloadOffset;
     box->parentTypes = fields->types + 4;
     box->parentCount = level - 1;
     fields->pending = 1;
     fields->pendingLevel = level;
     if (fields->check) {
-        CheckedAtom atom;
-        memcpy(atom.type, header + 4, 4);
-        atom.offset = offset;
-        atom.sizeField = ReadSizeField(header, payloadOffset, offset);
-        atom.payloadOffset = payloadOffset;
-        atom.payloadSize = payloadSize;
-        atom.depth = level;
-        AddCheckedAtom(&fields->references, &atom);
+        CheckedAtom checked;
+        memcpy(checked.type, atom->header + 4, 4);
+        checked.offset = atom->offset;
+        checked.sizeField = atom->size;
+        checked.payloadOffset = payloadOffset;
+        checked.payloadSize = atom->payloadSize;
+        checked.depth = level;
+        AddCheckedAtom(&fields->references, &checked);
     }
 }
 

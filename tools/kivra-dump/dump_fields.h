@@ -41,11 +41,10 @@ inline int DumpFieldsWanted(const DumpFields *fields)
     return fields->show || fields->check;
 }
 
-// Before the item of an atom at level (1: top level) is printed: prints the
-// fields of the atom before it, and keeps this one for later. header points
-// at its header in the file's bytes, which start at base.
-void TakeAtomFields(DumpFields *fields, uint32_t level, const unsigned char *base, uint64_t offset,
-                    uint64_t payloadOffset, uint64_t payloadSize);
+// Before the item of an atom is printed: prints the fields of the atom
+// before it, and keeps this one for later. The walk's atom lies in the
+// file's bytes, which start at base.
+void TakeAtomFields(DumpFields *fields, const unsigned char *base, const AtomWalkAtom *atom);
 
 // After the walk, while the file's bytes are still there: the fields of the
 // last atom, then the reference checks into the report.

@@ -146,8 +146,7 @@ static int PrintJsonItem(void *context, void *parentItem, const AtomWalkAtom *at
     DumpTree *tree = (DumpTree *)context;
     // The fields of the atom before, after its description lines.
     if (DumpFieldsWanted(&tree->fields))
-        TakeAtomFields(&tree->fields, (uint32_t)(uintptr_t)parentItem, tree->base, atom->offset,
-                       atom->offset + atom->headerSize, atom->payloadSize);
+        TakeAtomFields(&tree->fields, tree->base, atom);
     if (!tree->options->quiet)
         OutputJsonAtom(tree->out, &tree->nesting, (uint32_t)(uintptr_t)parentItem, atom);
     *item = TakeDumpItem(tree, parentItem, atom);

@@ -6,8 +6,7 @@ static int PrintAtomItem(void *context, void *parentItem, const AtomWalkAtom *at
     DumpTree *tree = (DumpTree *)context;
     // The fields of the atom before, after its description lines.
     if (DumpFieldsWanted(&tree->fields))
-        TakeAtomFields(&tree->fields, (uint32_t)(uintptr_t)parentItem, tree->base, atom->offset,
-                       atom->offset + atom->headerSize, atom->payloadSize);
+        TakeAtomFields(&tree->fields, tree->base, atom);
     if (!tree->options->quiet) {
         char label[ATOM_WIDE_LABEL_CAPACITY];
         FormatWideAtomLabel(label, atom->header + 4, atom->offset, atom->payloadSize);
